@@ -1,0 +1,159 @@
+// Windows: creation with its synchronous messages, showing, destruction, the
+// device context and the default window procedure.
+#include "core.h"
+
+namespace platform {
+
+LRESULT SendToWindow(int index, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return g_core.windows[index].cls->proc(WindowHandle(index), message, wParam, lParam);
+}
+
+namespace {
+
+void SendSize(int index)
+{
+    const Window &w = g_core.windows[index];
+    SendToWindow(index, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w.width, w.height));
+}
+
+// Release what the backend holds for a window whose handle is already dead.
+void ReleaseWindow(int index)
+{
+    Window &w = g_core.windows[index];
+    for (int i = 0; i < g_core.contextCount; ++i) {
+        Context &c = g_core.contexts[i];
+        if (c.alive && c.window == index && g_core.currentContext == i + 1) {
+            Be().makeCurrent(w.id, 0);
+            g_core.currentContext = 0;
+        }
+    }
+    Be().destroyWindow(w.id);
+    w.id = 0;
+}
+
+} // namespace
+
+} // namespace platform
+
+using namespace platform;
+
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param)
+{
+    const WindowClass *cls = FindClass(className);
+    if (cls == nullptr || g_core.windowCount == kMaxWindows || width < 0 || height < 0) {
+        return nullptr;
+    }
+    const BackendId id = Be().createWindow(x, y, width, height, style, windowName);
+    if (id == 0) {
+        return nullptr;
+    }
+    const int index = g_core.windowCount++;
+    Window &w = g_core.windows[index];
+    w = Window{};
+    w.alive = true;
+    w.id = id;
+    w.cls = cls;
+    w.style = style;
+    w.width = width;
+    w.height = height;
+    // As on Windows, only an overlapped window waits for ShowWindow to
+    // learn its size.
+    w.sizeOnShow = (style & WS_POPUP) == 0;
+
+    CREATESTRUCTA cs = {};
+    cs.lpCreateParams = param;
+    cs.hInstance = instance;
+    cs.hMenu = menu;
+    cs.hwndParent = parent;
+    cs.cx = width;
+    cs.cy = height;
+    cs.x = x;
+    cs.y = y;
+    cs.style = static_cast<LONG>(style);
+    cs.lpszName = windowName;
+    cs.lpszClass = className;
+    cs.dwExStyle = exStyle;
+
+    // The window procedure sees WM_CREATE before CreateWindowExA returns, so
+    // whoever keeps the handle does not have it yet.
+    const HWND hwnd = WindowHandle(index);
+    if (SendToWindow(index, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        DestroyWindow(hwnd);
+        return nullptr;
+    }
+    if (!w.alive) {
+        return nullptr; // destroyed from inside its own WM_CREATE
+    }
+    if (!w.sizeOnShow) {
+        SendSize(index);
+    }
+    return w.alive ? hwnd : nullptr;
+}
+
+BOOL WINAPI DestroyWindow(HWND hwnd)
+{
+    const int index = WindowIndex(hwnd);
+    if (index < 0 || g_core.windows[index].destroying) {
+        return FALSE;
+    }
+    Window &w = g_core.windows[index];
+    w.destroying = true;
+    // The procedure still owns a live window while it handles WM_DESTROY.
+    SendToWindow(index, WM_DESTROY, 0, 0);
+    w.alive = false;
+    ReleaseWindow(index);
+    return TRUE;
+}
+
+BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
+{
+    const int index = WindowIndex(hwnd);
+    if (index < 0) {
+        return FALSE;
+    }
+    Window &w = g_core.windows[index];
+    const BOOL wasVisible = w.visible ? TRUE : FALSE;
+    const bool visible = cmdShow != SW_HIDE;
+    if (visible != w.visible) {
+        w.visible = visible;
+        Be().showWindow(w.id, visible);
+        if (visible && w.sizeOnShow) {
+            w.sizeOnShow = false;
+            SendSize(index);
+        }
+    }
+    return wasVisible;
+}
+
+BOOL WINAPI UpdateWindow(HWND hwnd)
+{
+    // Nothing is ever invalid: the program repaints every frame itself.
+    return WindowIndex(hwnd) >= 0 ? TRUE : FALSE;
+}
+
+HDC WINAPI GetDC(HWND hwnd)
+{
+    const int index = WindowIndex(hwnd);
+    if (index < 0) {
+        return nullptr;
+    }
+    Window &w = g_core.windows[index];
+    if (!w.dcTaken) {
+        if (!Be().getDC(w.id)) {
+            return nullptr;
+        }
+        w.dcTaken = true;
+    }
+    return DCHandle(index);
+}
+
+LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/)
+{
+    if (message == WM_CLOSE) {
+        DestroyWindow(hwnd);
+    }
+    return 0;
+}
