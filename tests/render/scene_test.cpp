@@ -15,6 +15,10 @@ using glrec::MakeF;
 
 namespace {
 
+// A pointer the optimiser must assume is seen elsewhere, so that an
+// allocation made through it is not elided.
+int* volatile g_escape = nullptr;
+
 class SceneTest : public ::testing::Test {
   protected:
     void SetUp() override
@@ -180,7 +184,8 @@ TEST_F(SceneTest, DrawSceneAllocatesNothing)
     }
     // The counter must see an allocation, or a zero below proves nothing.
     alloc_counter::Start();
-    delete new int(1);
+    g_escape = new int(1);
+    delete g_escape;
     ASSERT_GE(alloc_counter::Stop(), 1);
 
     glrec::SetRecording(false);
