@@ -1,0 +1,34 @@
+#include "program_harness.h"
+
+#include "program_state.h"
+#include "renderer.h"
+
+namespace harness {
+
+void FreshProcess()
+{
+    g_hWnd = nullptr;
+    g_hDC = nullptr;
+    g_hRC = nullptr;
+    g_width = 640;
+    g_height = 480;
+    g_fullscreen = 0;
+    g_done = false;
+    g_pixelFormat = 0;
+    g_phase = 0.0f;
+    scripted::Install();
+}
+
+Outcome RunWinMain()
+{
+    Outcome outcome;
+    try {
+        outcome.exitCode = WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr,
+                                   const_cast<char*>(""), SW_SHOW);
+    } catch (const scripted::Runaway&) {
+        outcome.ranAway = true;
+    }
+    return outcome;
+}
+
+} // namespace harness
