@@ -12,10 +12,19 @@ extern "C" {
 #endif
 
 // Calling conventions only mean something on 32-bit Windows.
+// gl.h may have defined some of them already.
+#ifndef WINAPI
 #define WINAPI
+#endif
+#ifndef CALLBACK
 #define CALLBACK
+#endif
+#ifndef APIENTRY
 #define APIENTRY
+#endif
+#ifndef WINGDIAPI
 #define WINGDIAPI
+#endif
 
 // Scalar types. LONG and DWORD are 32 bits on every Windows target, which
 // is not what long is on 64-bit Linux.
