@@ -1,0 +1,118 @@
+// One triangle through the real projection: its corners keep their colours,
+// its middle is an even blend, and nothing else is painted.
+#include "pixel_fixture.h"
+#include "renderer.h"
+#include "tower_oracle.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+namespace {
+
+class PixelTriangle : public PixelTest {};
+
+const int kWidth = 640;
+const int kHeight = 480;
+
+// The triangle's own placement for this frame: tipped 60 degrees towards the
+// eye and pushed back, so all of it is on screen and large (about 300 pixels
+// across). In the tower the base is nearly edge-on and mostly covered.
+const float kShiftY = -0.3f;
+const float kShiftZ = -2.5f;
+const float kTipDegrees = 60.0f;
+
+// The point that weighs corner `dominant` by `weight` and the other two evenly.
+oracle::Vec3 Blend(int dominant, double weight)
+{
+    oracle::Vec3 point = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        const double w = i == dominant ? weight : (1.0 - weight) / 2.0;
+        point.x += w * oracle::kCorners[i].x;
+        point.y += w * oracle::kCorners[i].y;
+        point.z += w * oracle::kCorners[i].z;
+    }
+    return point;
+}
+
+double Channel(const oracle::Rgb &colour, int i)
+{
+    return i == 0 ? colour.r : i == 1 ? colour.g : colour.b;
+}
+
+} // namespace
+
+TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
+{
+    OpenContext(kWidth, kHeight);
+    if (IsSkipped()) {
+        return;
+    }
+    ResizeViewport(kWidth, kHeight);
+    InitRenderState();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glTranslatef(0.0f, kShiftY, kShiftZ);
+    glRotatef(kTipDegrees, 1.0f, 0.0f, 0.0f);
+    DrawTriangle();
+    const Frame frame = ReadFrame();
+    const Tolerance tolerance = Tolerances();
+
+    const oracle::Mat4 model = oracle::Multiply(oracle::Translation(0.0, kShiftY, kShiftZ),
+                                                oracle::Rotation(kTipDegrees, 1.0, 0.0, 0.0));
+    const oracle::Scene scene(
+        kWidth, kHeight,
+        oracle::Perspective(45.0, static_cast<double>(kWidth) / kHeight, 0.2f, 255.0), {model});
+
+    // Near each corner (80% its own colour) the pixel shows that corner's
+    // colour: the ray-cast blend within tolerance, and that channel on top.
+    // Ten percent of the triangle from the edges keeps these well clear of
+    // rasterisation at the boundary.
+    const char *names[] = {"red", "green", "blue"};
+    for (int corner = 0; corner < 3; ++corner) {
+        SCOPED_TRACE(names[corner]);
+        const oracle::Vec3 at = scene.Project(0, Blend(corner, 0.8));
+        const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
+        ASSERT_TRUE(oracle::Settled(scene, x, y, 0.0)) << "sample " << x << ", " << y;
+        const std::optional<oracle::Hit> hit = oracle::Front(scene.Cast(x + 0.5, y + 0.5));
+        ASSERT_TRUE(hit.has_value());
+        const oracle::Rgb got = frame.ColourAt(x, y);
+        EXPECT_TRUE(ColourNear(got, hit->colour, tolerance.colour)) << "at " << x << ", " << y;
+        for (int other = 0; other < 3; ++other) {
+            if (other != corner) {
+                EXPECT_GT(Channel(got, corner), Channel(got, other) + 0.5)
+                    << names[other] << " rivals " << names[corner] << " at " << x << ", " << y;
+            }
+        }
+        EXPECT_NEAR(frame.DepthAt(x, y), hit->winZ, tolerance.depth) << "at " << x << ", " << y;
+    }
+
+    // At the centroid the three colours meet evenly. The nearest pixel centre
+    // is within 0.71 pixels of it, which on a triangle this size moves each
+    // weight by under 0.01; hence 0.01 beyond the read-back tolerance.
+    {
+        const oracle::Vec3 at = scene.Project(0, Blend(0, 1.0 / 3.0));
+        const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
+        const oracle::Rgb got = frame.ColourAt(x, y);
+        const oracle::Rgb even = {1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0};
+        const oracle::Rgb loose = {tolerance.colour.r + 0.01, tolerance.colour.g + 0.01,
+                                   tolerance.colour.b + 0.01};
+        EXPECT_TRUE(ColourNear(got, even, loose)) << "centroid at " << x << ", " << y;
+        const std::optional<oracle::Hit> hit = oracle::Front(scene.Cast(x + 0.5, y + 0.5));
+        ASSERT_TRUE(hit.has_value());
+        EXPECT_TRUE(ColourNear(got, hit->colour, tolerance.colour)) << "centroid";
+    }
+
+    // The clear colour is black, which 565 holds exactly; nothing reaches the
+    // corners of the frame.
+    const int cornersX[] = {0, kWidth - 1};
+    const int cornersY[] = {0, kHeight - 1};
+    for (int x : cornersX) {
+        for (int y : cornersY) {
+            const oracle::Rgb got = frame.ColourAt(x, y);
+            EXPECT_EQ(got.r, 0.0) << "corner " << x << ", " << y;
+            EXPECT_EQ(got.g, 0.0) << "corner " << x << ", " << y;
+            EXPECT_EQ(got.b, 0.0) << "corner " << x << ", " << y;
+            EXPECT_EQ(frame.DepthAt(x, y), 1.0) << "corner " << x << ", " << y;
+        }
+    }
+}
