@@ -75,50 +75,8 @@ const Plan *g_failingPlan = nullptr;
     std::abort();
 }
 
-// Called once per pass, where the program polls Escape: the one moment each
-// pass when the world outside gets to act and to look.
-bool OnEscapePoll(Run &run, long pass)
-{
-    const Plan &plan = *run.plan;
-    const bool down = EscapeDown(plan, pass);
-    if (pass == run.lastPolled) {
-        return down;
-    }
-    run.lastPolled = pass;
-
-    for (const Flood &f : plan.floods) {
-        if (f.pass != pass) {
-            continue;
-        }
-        const HWND target = f.toThread ? nullptr : g_hWnd;
-        for (int i = 0; i < f.count; ++i) {
-            PostMessageA(target, f.message, f.wParam, f.lParam);
-        }
-    }
-
-    if (run.due.pass < 0) {
-        const char *why = nullptr;
-        const std::size_t boxes = scripted::CurrentRecord().boxes.size();
-        if (boxes > run.boxesSeen) {
-            // Every failure after registration is followed by teardown.
-            why = "a failure was reported";
-        } else if (platform::g_core.quitPending) {
-            why = "a quit request was pending";
-        } else if (scripted::CurrentRecord().windowDestroyed) {
-            why = "the window was destroyed";
-        } else if (down) {
-            why = "Escape was down";
-        }
-        if (why != nullptr) {
-            run.due = Due{pass, platform::g_core.queueSize, why};
-        }
-        run.boxesSeen = boxes;
-    }
-    return down;
-}
-
-// Messages that may join the queue after the given pass: an upper bound, as
-// the queue refuses what it has no room for.
+// Messages that may join the queue after a pass's poll: an upper bound, as
+// the queue refuses what it has no room for. Floods land after the poll.
 long PostedAfter(const Plan &plan, long pass)
 {
     long n = 0;
@@ -126,7 +84,7 @@ long PostedAfter(const Plan &plan, long pass)
         n += inj.pass > pass ? 1 : 0;
     }
     for (const Flood &f : plan.floods) {
-        n += f.pass > pass ? f.count : 0;
+        n += f.pass >= pass ? f.count : 0;
     }
     return n;
 }
@@ -136,6 +94,84 @@ long PostedAfter(const Plan &plan, long pass)
 long Deadline(const Plan &plan, const Due &due)
 {
     return due.pass + due.queued + PostedAfter(plan, due.pass) + 2;
+}
+
+// Keep whichever of two debts falls due first.
+void Owe(Run &run, const Due &due)
+{
+    if (run.due.pass < 0 || Deadline(*run.plan, due) < Deadline(*run.plan, run.due)) {
+        run.due = due;
+    }
+}
+
+bool EndsWindow(UINT message)
+{
+    return message == WM_CLOSE || message == WM_DESTROY;
+}
+
+// Whether a WM_CLOSE or WM_DESTROY reached the live window's queue this pass
+// through the window system; it will be dispatched within the queue's length.
+bool CloseInjected(const Run &run, long pass)
+{
+    // The window system posts only to a window that was made; one destroyed
+    // since has torn down already. A queue this full may have refused it.
+    if (scripted::CurrentRecord().window == 0 ||
+        platform::g_core.queueSize >= platform::kQueueCapacity - 1) {
+        return false;
+    }
+    for (const Injection &inj : run.plan->injections) {
+        if (inj.pass == pass && EndsWindow(inj.message)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Called once per pass, where the program polls Escape: the one moment each
+// pass when the world outside gets to look and to act.
+bool OnEscapePoll(Run &run, long pass)
+{
+    const Plan &plan = *run.plan;
+    const bool down = EscapeDown(plan, pass);
+    if (pass == run.lastPolled) {
+        return down;
+    }
+    run.lastPolled = pass;
+
+    const scripted::Record &rec = scripted::CurrentRecord();
+    const long queued = platform::g_core.queueSize;
+    if (rec.boxes.size() > run.boxesSeen) {
+        // Every failure after registration is followed by teardown.
+        Owe(run, Due{pass, queued, "a failure was reported"});
+    }
+    if (platform::g_core.quitPending) {
+        Owe(run, Due{pass, queued, "a quit request was pending"});
+    }
+    if (rec.windowDestroyed) {
+        Owe(run, Due{pass, queued, "the window was destroyed"});
+    }
+    if (down) {
+        Owe(run, Due{pass, queued, "Escape was down"});
+    }
+    if (CloseInjected(run, pass)) {
+        Owe(run, Due{pass, queued, "WM_CLOSE or WM_DESTROY was on its way to the window"});
+    }
+    run.boxesSeen = rec.boxes.size();
+
+    for (const Flood &f : plan.floods) {
+        if (f.pass != pass) {
+            continue;
+        }
+        const HWND target = f.toThread ? nullptr : g_hWnd;
+        for (int i = 0; i < f.count; ++i) {
+            const bool posted = PostMessageA(target, f.message, f.wParam, f.lParam) != FALSE;
+            if (posted && target != nullptr && EndsWindow(f.message)) {
+                Owe(run, Due{pass, platform::g_core.queueSize,
+                             "WM_CLOSE or WM_DESTROY was posted to the window"});
+            }
+        }
+    }
+    return down;
 }
 
 // Set-up failures that must end in teardown before the first pass.
