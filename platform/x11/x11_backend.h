@@ -1,0 +1,20 @@
+// The backend that runs the program on an X server with GLX.
+#ifndef TOWER_PLATFORM_X11_BACKEND_H
+#define TOWER_PLATFORM_X11_BACKEND_H
+
+#include "../core/backend.h"
+
+namespace x11 {
+
+// Connect to the X server named by DISPLAY and return the backend to install.
+// Without a server it says so once and still returns a backend, whose every
+// call then fails the way Win32's would, so the program ends through its
+// own failure paths.
+const platform::Backend *OpenBackend();
+
+// Give back the contexts, windows and the connection.
+void CloseBackend();
+
+} // namespace x11
+
+#endif

@@ -1,0 +1,169 @@
+// The global key state behind GetAsyncKeyState: which keys are down whatever
+// window has the focus, kept from XInput2's raw key events so that polling
+// it every frame costs no trip to the server.
+#include "x11_platform.h"
+
+#include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
+
+namespace x11 {
+
+namespace {
+
+constexpr int kKeycodes = 256;
+constexpr int kVirtualKeys = 256;
+
+// Virtual keys beyond Escape that have an obvious X key.
+constexpr int kVkReturn = 0x0D;
+constexpr int kVkSpace = 0x20;
+
+bool g_raw = false; // raw events arrive; else every poll asks the server
+int g_xiOpcode = 0;
+bool g_down[kKeycodes];
+bool g_pressed[kKeycodes]; // went down since its virtual key was last polled
+KeyCode g_keycodeOf[kVirtualKeys];
+
+KeySym KeySymOf(int vkey)
+{
+    if (vkey == VK_ESCAPE) {
+        return XK_Escape;
+    }
+    if (vkey == kVkReturn) {
+        return XK_Return;
+    }
+    if (vkey == kVkSpace) {
+        return XK_space;
+    }
+    if (vkey >= '0' && vkey <= '9') {
+        return XK_0 + static_cast<KeySym>(vkey - '0');
+    }
+    if (vkey >= 'A' && vkey <= 'Z') {
+        return XK_a + static_cast<KeySym>(vkey - 'A');
+    }
+    return NoSymbol;
+}
+
+void KeyDown(int keycode)
+{
+    if (!g_down[keycode]) {
+        g_down[keycode] = true;
+        g_pressed[keycode] = true;
+    }
+}
+
+// Read the whole keyboard from the server.
+void QueryKeymap()
+{
+    char keys[32];
+    XQueryKeymap(g_x11.display, keys);
+    for (int keycode = 0; keycode < kKeycodes; ++keycode) {
+        if ((keys[keycode / 8] >> (keycode % 8) & 1) != 0) {
+            KeyDown(keycode);
+        } else {
+            g_down[keycode] = false;
+        }
+    }
+}
+
+// Raw events reach the root window's listeners whichever client has the
+// focus or a grab (XInput 2.1 and later), which is what Win32's
+// asynchronous key state means.
+bool SelectRawKeys()
+{
+    int event = 0;
+    int error = 0;
+    if (XQueryExtension(g_x11.display, "XInputExtension", &g_xiOpcode, &event, &error) == False) {
+        return false;
+    }
+    int major = 2;
+    int minor = 2;
+    if (XIQueryVersion(g_x11.display, &major, &minor) != Success || major < 2 ||
+        (major == 2 && minor < 1)) {
+        return false;
+    }
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
+    XIEventMask mask;
+    // Master devices only: each key then arrives once, not once more for
+    // the physical keyboard behind it.
+    mask.deviceid = XIAllMasterDevices;
+    mask.mask_len = sizeof bits;
+    mask.mask = bits;
+    TrapErrors();
+    XISelectEvents(g_x11.display, g_x11.root, &mask, 1);
+    const int failure = UntrapErrors();
+    if (failure != Success) {
+        ReportXError("cannot follow the keyboard through XInput2", failure);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void InitKeyboard()
+{
+    g_raw = SelectRawKeys();
+    if (!g_raw) {
+        ReportError("no XInput 2.1 raw key events; reading the keyboard on every poll instead");
+    }
+    RefreshKeyboard();
+    // Events only tell changes, so start from the keys already down: Escape
+    // held while the program starts must count.
+    QueryKeymap();
+    for (bool &pressed : g_pressed) {
+        pressed = false;
+    }
+}
+
+void RefreshKeyboard()
+{
+    for (int vkey = 0; vkey < kVirtualKeys; ++vkey) {
+        const KeySym sym = KeySymOf(vkey);
+        g_keycodeOf[vkey] = sym != NoSymbol ? XKeysymToKeycode(g_x11.display, sym) : 0;
+    }
+}
+
+bool HandleKeyboardEvent(XEvent &event)
+{
+    if (!g_raw || event.type != GenericEvent || event.xcookie.extension != g_xiOpcode) {
+        return false;
+    }
+    if (event.xcookie.evtype != XI_RawKeyPress && event.xcookie.evtype != XI_RawKeyRelease) {
+        return true;
+    }
+    if (XGetEventData(g_x11.display, &event.xcookie) == False) {
+        return true;
+    }
+    const auto *raw = static_cast<const XIRawEvent *>(event.xcookie.data);
+    if (raw->detail >= 0 && raw->detail < kKeycodes) {
+        if (event.xcookie.evtype == XI_RawKeyPress) {
+            KeyDown(raw->detail);
+        } else {
+            g_down[raw->detail] = false;
+        }
+    }
+    XFreeEventData(g_x11.display, &event.xcookie);
+    return true;
+}
+
+bool KeyState(int vkey, bool *pressedSinceLastCall)
+{
+    *pressedSinceLastCall = false;
+    if (g_x11.display == nullptr || vkey < 0 || vkey >= kVirtualKeys) {
+        return false;
+    }
+    const KeyCode keycode = g_keycodeOf[vkey];
+    if (keycode == 0) {
+        return false;
+    }
+    if (!g_raw) {
+        QueryKeymap();
+    }
+    *pressedSinceLastCall = g_pressed[keycode];
+    g_pressed[keycode] = false;
+    return g_down[keycode];
+}
+
+} // namespace x11

@@ -1,0 +1,428 @@
+// Top-level windows: creation with the hints a window manager reads, showing,
+// destruction, and the X events that become window messages.
+#include "x11_platform.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace x11 {
+
+namespace {
+
+// The layout window managers read from _MOTIF_WM_HINTS.
+struct MotifWmHints {
+    unsigned long flags;
+    unsigned long functions;
+    unsigned long decorations;
+    long inputMode;
+    unsigned long status;
+};
+constexpr unsigned long kMotifHintsDecorations = 1UL << 1;
+
+// ICCCM's WM_STATE values.
+constexpr long kNormalState = 1;
+constexpr long kIconicState = 3;
+
+platform::BackendId IdOf(const WindowSlot &slot)
+{
+    return static_cast<platform::BackendId>(&slot - g_x11.windows) + 1;
+}
+
+WindowSlot *SlotOfHandle(Window handle)
+{
+    for (WindowSlot &slot : g_x11.windows) {
+        if (slot.used && slot.handle == handle) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
+void Post(const WindowSlot &slot, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    platform::PostWindowEvent(IdOf(slot), message, wParam, lParam);
+}
+
+// Whether the window covers the whole primary monitor, as a full-screen
+// pop-up does.
+bool CoversPrimary(const WindowSlot &slot)
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    PrimaryMonitor(&x, &y, &width, &height);
+    return slot.x <= x && slot.y <= y && slot.x + slot.width >= x + width &&
+           slot.y + slot.height >= y + height;
+}
+
+// Everything a window manager reads before the window is first mapped.
+void SetProperties(const WindowSlot &slot, Window window)
+{
+    Display *display = g_x11.display;
+    const Atoms &a = g_x11.atoms;
+
+    XStoreName(display, window, slot.title);
+    XChangeProperty(display, window, a.netWmName, a.utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(slot.title),
+                    static_cast<int>(std::strlen(slot.title)));
+
+    char resName[] = "tower";
+    char resClass[] = "Tower";
+    XClassHint classHint = {resName, resClass};
+    XSetClassHint(display, window, &classHint);
+
+    Atom protocols[] = {a.wmDeleteWindow, a.netWmPing};
+    if (XSetWMProtocols(display, window, protocols, 2) == 0) {
+        ReportError("cannot set the window's WM_PROTOCOLS");
+    }
+    const long pid = static_cast<long>(getpid());
+    XChangeProperty(display, window, a.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&pid), 1);
+
+    // The program placed the window itself; a window manager should not.
+    XSizeHints sizeHints = {};
+    sizeHints.flags = USPosition | USSize | PWinGravity;
+    sizeHints.x = slot.x;
+    sizeHints.y = slot.y;
+    sizeHints.width = slot.width;
+    sizeHints.height = slot.height;
+    sizeHints.win_gravity = StaticGravity;
+    XSetWMNormalHints(display, window, &sizeHints);
+
+    XWMHints wmHints = {};
+    wmHints.flags = InputHint | StateHint;
+    wmHints.input = True;
+    wmHints.initial_state = NormalState;
+    XSetWMHints(display, window, &wmHints);
+
+    if ((slot.style & WS_POPUP) != 0) {
+        MotifWmHints motif = {};
+        motif.flags = kMotifHintsDecorations;
+        motif.decorations = 0;
+        XChangeProperty(display, window, a.motifWmHints, a.motifWmHints, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(&motif), 5);
+        // A manager would otherwise keep its panels above a window the size
+        // of the screen. On a bare server the window's own rectangle is all
+        // it takes.
+        if (g_x11.ewmhFullscreen && CoversPrimary(slot)) {
+            XChangeProperty(display, window, a.netWmState, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(&a.netWmStateFullscreen), 1);
+        }
+    }
+}
+
+// An X window for the slot's rectangle; CopyFromParent visual and depth with
+// no colormap give the screen's default visual.
+Window MakeXWindow(const WindowSlot &slot, Visual *visual, int depth, Colormap colormap)
+{
+    XSetWindowAttributes attributes = {};
+    // No background: the window is never erased, only drawn over by GL.
+    attributes.background_pixmap = None;
+    attributes.border_pixel = 0;
+    attributes.event_mask = StructureNotifyMask | PropertyChangeMask;
+    unsigned long mask = CWBackPixmap | CWBorderPixel | CWEventMask;
+    if (colormap != None) {
+        attributes.colormap = colormap;
+        mask |= CWColormap;
+    }
+    // X refuses an empty window; Win32 allows one.
+    const unsigned width = slot.width > 0 ? static_cast<unsigned>(slot.width) : 1U;
+    const unsigned height = slot.height > 0 ? static_cast<unsigned>(slot.height) : 1U;
+    const Window window = XCreateWindow(g_x11.display, g_x11.root, slot.x, slot.y, width, height, 0,
+                                        depth, InputOutput, visual, mask, &attributes);
+    if (window != None) {
+        SetProperties(slot, window);
+    }
+    return window;
+}
+
+void Minimize(WindowSlot &slot)
+{
+    slot.minimized = true;
+    Post(slot, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
+}
+
+void Restore(WindowSlot &slot)
+{
+    slot.minimized = false;
+    Post(slot, WM_SIZE, SIZE_RESTORED, MAKELPARAM(slot.knownWidth, slot.knownHeight));
+}
+
+void OnWmState(WindowSlot &slot)
+{
+    long *state = nullptr;
+    const unsigned long count =
+        GetWindowProperty(slot.handle, g_x11.atoms.wmState, g_x11.atoms.wmState,
+                          reinterpret_cast<unsigned char **>(&state));
+    if (count == 0) {
+        return;
+    }
+    const long value = state[0];
+    XFree(state);
+    if (value == kIconicState && !slot.minimized) {
+        Minimize(slot);
+    } else if (value == kNormalState && slot.minimized) {
+        Restore(slot);
+    }
+}
+
+void OnClientMessage(WindowSlot &slot, XEvent &event)
+{
+    const Atoms &a = g_x11.atoms;
+    if (event.xclient.message_type != a.wmProtocols || event.xclient.format != 32) {
+        return;
+    }
+    const auto protocol = static_cast<Atom>(event.xclient.data.l[0]);
+    if (protocol == a.wmDeleteWindow) {
+        Post(slot, WM_CLOSE, 0, 0);
+    } else if (protocol == a.netWmPing) {
+        // Answering tells the manager we are alive, not hung.
+        event.xclient.window = g_x11.root;
+        XSendEvent(g_x11.display, g_x11.root, False,
+                   SubstructureNotifyMask | SubstructureRedirectMask, &event);
+    }
+}
+
+// A signal asked us to close: tell the program's windows, as a user closing
+// them would. Before any window exists the request waits for one; if none
+// ever comes, set-up has failed, and that failure already ends the program.
+void DeliverCloseRequest()
+{
+    bool told = false;
+    for (const WindowSlot &slot : g_x11.windows) {
+        if (slot.used) {
+            told = platform::PostWindowEvent(IdOf(slot), WM_CLOSE, 0, 0) || told;
+        }
+    }
+    if (told) {
+        ClearCloseRequest();
+    }
+}
+
+} // namespace
+
+WindowSlot *FindSlot(platform::BackendId window)
+{
+    if (window == 0 || window > static_cast<platform::BackendId>(kMaxWindows)) {
+        return nullptr;
+    }
+    WindowSlot &slot = g_x11.windows[window - 1];
+    return slot.used ? &slot : nullptr;
+}
+
+platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD style,
+                                 const char *title)
+{
+    if (g_x11.display == nullptr) {
+        return 0;
+    }
+    WindowSlot *slot = nullptr;
+    for (WindowSlot &candidate : g_x11.windows) {
+        if (!candidate.used) {
+            slot = &candidate;
+            break;
+        }
+    }
+    if (slot == nullptr) {
+        ReportError("cannot create the window", "too many windows");
+        return 0;
+    }
+
+    // Win32 puts the primary monitor's corner at 0,0; X puts the screen's.
+    int originX = 0;
+    int originY = 0;
+    int monitorWidth = 0;
+    int monitorHeight = 0;
+    PrimaryMonitor(&originX, &originY, &monitorWidth, &monitorHeight);
+
+    *slot = WindowSlot{};
+    slot->x = x + originX;
+    slot->y = y + originY;
+    slot->width = width;
+    slot->height = height;
+    slot->style = style;
+    std::snprintf(slot->title, sizeof slot->title, "%s", title != nullptr ? title : "");
+    slot->knownWidth = width;
+    slot->knownHeight = height;
+
+    TrapErrors();
+    const Window window = MakeXWindow(*slot, CopyFromParent, CopyFromParent, None);
+    const int error = UntrapErrors();
+    if (window == None || error != Success) {
+        ReportXError("cannot create the window", error);
+        if (window != None) {
+            TrapErrors();
+            XDestroyWindow(g_x11.display, window);
+            UntrapErrors();
+        }
+        *slot = WindowSlot{};
+        return 0;
+    }
+    slot->handle = window;
+    slot->used = true;
+    return IdOf(*slot);
+}
+
+// An X window's visual is fixed when it is created, and Win32 creates the
+// window before anyone names a pixel format. The window has never been
+// mapped at this point (the program shows it only after setting the
+// format), so nobody has seen it and we simply make it again with the right
+// visual. A child GL window would do too, but would have to follow its
+// parent's size and forward its events for ever after.
+bool SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
+{
+    Display *display = g_x11.display;
+    TrapErrors();
+    const Colormap colormap = XCreateColormap(display, g_x11.root, visual, AllocNone);
+    const Window window = MakeXWindow(slot, visual, depth, colormap);
+    const int error = UntrapErrors();
+    if (window == None || error != Success) {
+        ReportXError("cannot make a window with the pixel format's visual", error);
+        TrapErrors();
+        if (window != None) {
+            XDestroyWindow(display, window);
+        }
+        XFreeColormap(display, colormap);
+        UntrapErrors();
+        return false;
+    }
+    XDestroyWindow(display, slot.handle);
+    if (slot.colormap != None) {
+        XFreeColormap(display, slot.colormap);
+    }
+    slot.handle = window;
+    slot.colormap = colormap;
+    slot.mapped = false;
+    if (slot.shown) {
+        XMapRaised(display, window);
+    }
+    XFlush(display);
+    return true;
+}
+
+void DestroyWindow(platform::BackendId window)
+{
+    WindowSlot *slot = FindSlot(window);
+    if (slot == nullptr) {
+        return;
+    }
+    XDestroyWindow(g_x11.display, slot->handle);
+    if (slot->colormap != None) {
+        XFreeColormap(g_x11.display, slot->colormap);
+    }
+    *slot = WindowSlot{};
+    XFlush(g_x11.display);
+}
+
+void DestroyAllWindows()
+{
+    for (int i = 0; i < kMaxWindows; ++i) {
+        DestroyWindow(static_cast<platform::BackendId>(i) + 1);
+    }
+}
+
+void ShowWindow(platform::BackendId window, bool visible)
+{
+    WindowSlot *slot = FindSlot(window);
+    if (slot == nullptr) {
+        return;
+    }
+    slot->shown = visible;
+    if (visible) {
+        XMapRaised(g_x11.display, slot->handle);
+    } else if (XWithdrawWindow(g_x11.display, slot->handle, g_x11.screen) == 0) {
+        ReportError("cannot hide the window");
+    }
+    XFlush(g_x11.display);
+}
+
+// An X window can always be drawn into; the device context is only a name.
+bool GetDC(platform::BackendId window)
+{
+    return FindSlot(window) != nullptr;
+}
+
+bool HandleEvent(XEvent &event)
+{
+    if (HandleKeyboardEvent(event)) {
+        return true;
+    }
+    if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping);
+        RefreshKeyboard();
+        return true;
+    }
+    if (event.type == GenericEvent) {
+        return false;
+    }
+    WindowSlot *slot = SlotOfHandle(event.xany.window);
+    if (slot == nullptr) {
+        return false;
+    }
+    switch (event.type) {
+    case ConfigureNotify: {
+        const int width = event.xconfigure.width;
+        const int height = event.xconfigure.height;
+        if (width != slot->knownWidth || height != slot->knownHeight) {
+            slot->knownWidth = width;
+            slot->knownHeight = height;
+            // A minimised window hears its size when it is restored.
+            if (!slot->minimized) {
+                Post(*slot, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+            }
+        }
+        break;
+    }
+    case MapNotify:
+        slot->mapped = true;
+        if (slot->minimized) {
+            Restore(*slot);
+        }
+        break;
+    case UnmapNotify: {
+        const bool wasMapped = slot->mapped;
+        slot->mapped = false;
+        // Our own hiding is not the user minimising.
+        if (wasMapped && slot->shown && !slot->minimized && !event.xunmap.from_configure) {
+            Minimize(*slot);
+        }
+        break;
+    }
+    case PropertyNotify:
+        if (event.xproperty.atom == g_x11.atoms.wmState &&
+            event.xproperty.state == PropertyNewValue) {
+            OnWmState(*slot);
+        }
+        break;
+    case ClientMessage:
+        OnClientMessage(*slot, event);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void PumpEvents()
+{
+    if (CloseRequested()) {
+        DeliverCloseRequest();
+    }
+    if (g_x11.display == nullptr) {
+        return;
+    }
+    // XPending flushes and reads without blocking; XNextEvent then only
+    // takes what has already arrived.
+    while (XPending(g_x11.display) > 0) {
+        XEvent event;
+        XNextEvent(g_x11.display, &event);
+        HandleEvent(event);
+    }
+}
+
+} // namespace x11
