@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# On a desktop that is already 16-bit the switch is a formality: tower.exe
+# still covers the screen, draws the tower and ends with 0 on Escape.
+set -euo pipefail
+# shellcheck source=tests/wine/lib.sh
+source "$(dirname "$0")/lib.sh"
+
+start_xvfb -screen 0 800x600x16
+start_tower
+
+read -r kind id < <(wait_window_or_box 30) || fail "no window appeared within 30 s"
+if [ "$kind" = box ]; then
+    dismiss_box "$id"
+    fail "the switch to 16-bit colour was refused (Display Error box)"
+fi
+expect_covers_screen "$id"
+expect_tower_on_screen 10
+
+press_escape
+wait_tower 10 || fail "still running 10 s after Escape"
+[ "$TOWER_RC" = 0 ] || fail "exit code $TOWER_RC after Escape, expected 0"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Closing the window, as a window manager's close button asks for it, ends
+# tower.exe with exit code 0.
+set -euo pipefail
+# shellcheck source=tests/wine/lib.sh
+source "$(dirname "$0")/lib.sh"
+
+start_xvfb -screen 0 1024x768x24
+start_tower
+
+read -r kind id < <(wait_window_or_box 30) || fail "no window appeared within 30 s"
+if [ "$kind" = box ]; then
+    dismiss_box "$id"
+    fail "the switch to 16-bit colour was refused (Display Error box)"
+fi
+# Close it only once it is drawing, so the message goes through the frame loop.
+expect_tower_on_screen 10
+
+"$TOWER_WINE_TOOLS/close_window" "$id" || fail "could not send WM_DELETE_WINDOW"
+wait_tower 10 || fail "still running 10 s after the window was closed"
+[ "$TOWER_RC" = 0 ] || fail "exit code $TOWER_RC after closing the window, expected 0"

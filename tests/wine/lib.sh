@@ -1,0 +1,179 @@
+# Shared by the Wine checks: a private X server, tower.exe under Wine, and
+# leaving nothing behind. Each check is its own bash process that sources this.
+# The driver exports TOWER_EXE, WINEPREFIX, TOWER_WINE_TOOLS and
+# TOWER_SCREEN_CHECK.
+# shellcheck shell=bash
+# TOWER_RC and the other results are read by the checks that source this.
+# shellcheck disable=SC2034
+
+export WINEDEBUG=-all
+
+XVFB_PID=
+TOWER_PID=
+TOWER_RC=
+TOWER_LOG=
+CHECK_TMP=$(mktemp -d "${TMPDIR:-/tmp}/tower-wine.XXXXXX")
+
+# Say why the check failed and end it.
+fail()
+{
+    echo "  $*" >&2
+    if [ -n "$TOWER_LOG" ] && [ -s "$TOWER_LOG" ]; then
+        echo "  --- tower.exe output:" >&2
+        sed 's/^/  | /' "$TOWER_LOG" | tail -20 >&2
+    fi
+    exit 1
+}
+
+# Start our own X server (arguments: Xvfb's screen and extension options) and
+# point DISPLAY at it. -displayfd lets it pick a free display, so checks never
+# collide with each other or with anyone else's server.
+start_xvfb()
+{
+    local fd_file="$CHECK_TMP/display"
+    : >"$fd_file"
+    # The outer timeout is a backstop: if this script is killed outright, the
+    # server still goes away.
+    timeout -k 5 300 Xvfb -displayfd 3 -nolisten tcp -noreset "$@" \
+        3>"$fd_file" >"$CHECK_TMP/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        if [ -s "$fd_file" ]; then
+            DISPLAY=:$(head -n1 "$fd_file")
+            export DISPLAY
+            return 0
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    fail "Xvfb did not start: $(tail -3 "$CHECK_TMP/xvfb.log")"
+}
+
+# Run tower.exe in the background, bounded by a timeout.
+start_tower()
+{
+    TOWER_LOG="$CHECK_TMP/tower.log"
+    timeout -k 5 60 wine "$TOWER_EXE" >"$TOWER_LOG" 2>&1 &
+    TOWER_PID=$!
+}
+
+# Wait up to $1 seconds for tower.exe to end; its exit code goes to TOWER_RC
+# (124 if the timeout ended it, empty if it is still running).
+wait_tower()
+{
+    local limit=$1
+    TOWER_RC=
+    for _ in $(seq $((limit * 10))); do
+        if ! kill -0 "$TOWER_PID" 2>/dev/null; then
+            break
+        fi
+        sleep 0.1
+    done
+    if kill -0 "$TOWER_PID" 2>/dev/null; then
+        return 1
+    fi
+    wait "$TOWER_PID" && TOWER_RC=0 || TOWER_RC=$?
+    TOWER_PID=
+}
+
+# The X id of the first top-level window whose title is exactly $1, or
+# nothing.
+find_window()
+{
+    # xdotool fails when nothing matches; that is an answer, not an error.
+    { xdotool search --name "^$1\$" 2>/dev/null || true; } | head -n1
+}
+
+# Wait up to $1 seconds for either the program's window or its "Display
+# Error" box; prints "window ID" or "box ID", or nothing on timeout.
+wait_window_or_box()
+{
+    local limit=$1 id
+    for _ in $(seq $((limit * 5))); do
+        id=$(find_window "Display Error")
+        if [ -n "$id" ]; then
+            echo "box $id"
+            return 0
+        fi
+        id=$(find_window "OpenGL base code")
+        if [ -n "$id" ]; then
+            echo "window $id"
+            return 0
+        fi
+        kill -0 "$TOWER_PID" 2>/dev/null || return 1
+        sleep 0.2
+    done
+    return 1
+}
+
+# Dismiss a message box the way a user does: focus it and press Return.
+dismiss_box()
+{
+    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    xdotool key Return
+}
+
+# Fail unless window $1 is viewable and covers the whole root window.
+expect_covers_screen()
+{
+    local info root x y w h state rw rh
+    # The window exists from CreateWindowExA on, but WM_CREATE shows it only
+    # after the GL set-up.
+    for _ in $(seq 50); do
+        info=$(xwininfo -id "$1") || fail "window $1 vanished"
+        grep -q 'Map State: IsViewable' <<<"$info" && break
+        sleep 0.2
+    done
+    root=$(xwininfo -root)
+    x=$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info")
+    y=$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")
+    w=$(sed -n 's/^ *Width: *//p' <<<"$info")
+    h=$(sed -n 's/^ *Height: *//p' <<<"$info")
+    state=$(sed -n 's/^ *Map State: *//p' <<<"$info")
+    rw=$(sed -n 's/^ *Width: *//p' <<<"$root")
+    rh=$(sed -n 's/^ *Height: *//p' <<<"$root")
+    [ "$state" = IsViewable ] || fail "window still not viewable after 10 s (map state $state)"
+    [ "$x,$y,$w,$h" = "0,0,$rw,$rh" ] ||
+        fail "window is ${w}x$h at ($x,$y), the screen ${rw}x$rh"
+}
+
+# Fail unless the screen shows the tower within $1 seconds (the first frames
+# may still be on their way).
+expect_tower_on_screen()
+{
+    local limit=$1
+    for _ in $(seq $((limit * 2))); do
+        if $TOWER_SCREEN_CHECK >"$CHECK_TMP/screen.log" 2>&1; then
+            return 0
+        fi
+        sleep 0.5
+    done
+    fail "the screen does not show the tower: $(tail -5 "$CHECK_TMP/screen.log")"
+}
+
+# Press and release Escape through XTEST, as a user at the keyboard would.
+press_escape()
+{
+    xdotool keydown Escape
+    sleep 0.1
+    xdotool keyup Escape
+}
+
+# Stop everything this check started: the program and the prefix's other Wine
+# processes, then the X server.
+cleanup()
+{
+    if [ -n "$TOWER_PID" ]; then
+        kill "$TOWER_PID" 2>/dev/null || true
+    fi
+    timeout 20 wineserver -k 2>/dev/null || true
+    if [ -n "$TOWER_PID" ]; then
+        wait "$TOWER_PID" 2>/dev/null || true
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+    rm -rf "$CHECK_TMP"
+}
+trap cleanup EXIT
