@@ -44,6 +44,9 @@ class PixelTest : public ::testing::Test {
     int height_ = 0;
 };
 
+// Channel 0, 1 or 2 of a colour: red, green, blue.
+double Channel(const oracle::Rgb &colour, int i);
+
 // Whether a colour is within tolerance of the expected one, per channel.
 ::testing::AssertionResult ColourNear(const oracle::Rgb &got, const oracle::Rgb &expected,
                                       const oracle::Rgb &tolerance);

@@ -15,8 +15,8 @@ namespace {
 
 class PixelScene : public PixelTest {
   protected:
-    // Draw one frame at `phase` exactly as the program's first frame after
-    // start-up would be drawn, optionally with the depth test switched off.
+    // Draw one frame at `phase` after the set-up calls the program makes,
+    // optionally with the depth test switched off.
     Frame DrawFrame(float phase, bool depthTest)
     {
         ResizeViewport(width_, height_);
@@ -55,11 +55,6 @@ std::string Where(int x, int y)
     std::ostringstream text;
     text << "(" << x << ", " << y << ")";
     return text.str();
-}
-
-double Channel(const oracle::Rgb &colour, int i)
-{
-    return i == 0 ? colour.r : i == 1 ? colour.g : colour.b;
 }
 
 } // namespace
@@ -155,7 +150,8 @@ TEST_F(PixelScene, BaseShowsEachCornerColourNearThatCorner)
                 }
             }
         }
-        ASSERT_GE(bestX, 0) << "no visible base pixel near the corner at " << Where(cx, cy);
+        ASSERT_GE(bestX, 0) << "no visible base pixel near the corner at "
+                            << Where(static_cast<int>(cx), static_cast<int>(cy));
         const oracle::Rgb got = frame.ColourAt(bestX, bestY);
         EXPECT_GT(Channel(got, corner), 0.6 - tolerance.colour.r) << "at " << Where(bestX, bestY);
         for (int other = 0; other < 3; ++other) {

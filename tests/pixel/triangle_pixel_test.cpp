@@ -35,11 +35,6 @@ oracle::Vec3 Blend(int dominant, double weight)
     return point;
 }
 
-double Channel(const oracle::Rgb &colour, int i)
-{
-    return i == 0 ? colour.r : i == 1 ? colour.g : colour.b;
-}
-
 } // namespace
 
 TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
