@@ -19,28 +19,36 @@ add_executable(tower WIN32 ${tower_resources})
 set_target_properties(tower PROPERTIES LINKER_LANGUAGE CXX)
 target_link_libraries(tower PRIVATE tower_shell tower_render opengl32 glu32 gdi32 user32)
 
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+if(MSVC)
+  foreach(lib tower_render tower_shell)
+    target_compile_options(${lib} PRIVATE /GR-)
+  endforeach()
+elseif(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   # The program throws nothing and asks no types, so neither machinery is
   # worth its bytes; sections let the linker drop what WinMain never reaches.
   foreach(lib tower_render tower_shell)
     target_compile_options(${lib} PRIVATE -fno-exceptions -fno-rtti
                                           -ffunction-sections -fdata-sections)
   endforeach()
+  target_link_options(tower PRIVATE -Wl,--gc-sections)
+endif()
+
+if(MINGW)
   # libmingw32's main, which calls WinMain, comes after the shell library on
   # the link line; asking for WinMain up front pulls it out of the library.
-  target_link_options(tower PRIVATE -Wl,--undefined=_WinMain@16 -Wl,--gc-sections)
-elseif(MSVC)
-  foreach(lib tower_render tower_shell)
-    target_compile_options(${lib} PRIVATE /GR-)
-  endforeach()
+  # 32-bit x86 decorates the stdcall name.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(tower PRIVATE -Wl,--undefined=_WinMain@16)
+  else()
+    target_link_options(tower PRIVATE -Wl,--undefined=WinMain)
+  endif()
 endif()
 
 install(TARGETS tower RUNTIME DESTINATION bin)
-if(EXISTS ${PROJECT_SOURCE_DIR}/README.md)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
-endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . OPTIONAL)
 
 set(CPACK_GENERATOR ZIP)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_NAME tower)
 set(CPACK_PACKAGE_VENDOR tower)
 set(CPACK_PACKAGE_FILE_NAME tower-${PROJECT_VERSION}-win32)
