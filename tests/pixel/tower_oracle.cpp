@@ -119,12 +119,14 @@ std::vector<Mat4> TowerLevels(float phase)
     levels.push_back(current);
     // The scale runs down in float, as the tower's own loop counts it, so the
     // number of levels is the one the float comparison gives.
-    for (float s = 4.0f; s > 0.01f; s *= 0.75f) {
+    float s = 4.0f;
+    while (s > 0.01f) {
         const double twist = std::sin(static_cast<double>(phase) * static_cast<double>(s)) * 720.0;
         current = Multiply(current, Translation(0.0, 0.1, 0.0));
         current = Multiply(current, Rotation(twist, 0.0, 1.0, 0.0));
         current = Multiply(current, Rotation(10.0, 0.0, 0.0, 1.0));
         levels.push_back(current);
+        s *= 0.75f;
     }
     return levels;
 }
