@@ -12,7 +12,7 @@ namespace x11 {
 // own failure paths.
 const platform::Backend *OpenBackend();
 
-// Give back the contexts, windows and the connection.
+// Give back the contexts and windows the program left, before it exits.
 void CloseBackend();
 
 } // namespace x11

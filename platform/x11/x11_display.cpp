@@ -178,14 +178,6 @@ bool OpenDisplay()
     return true;
 }
 
-void CloseDisplay()
-{
-    if (g_x11.display != nullptr) {
-        XCloseDisplay(g_x11.display);
-        g_x11.display = nullptr;
-    }
-}
-
 unsigned long GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value)
 {
     Atom actualType = None;

@@ -81,7 +81,6 @@ int UntrapErrors();
 
 // --- x11_display.cpp
 bool OpenDisplay();
-void CloseDisplay();
 // The primary monitor's rectangle in root coordinates: RandR's primary
 // output, else the whole X screen.
 void PrimaryMonitor(int *x, int *y, int *width, int *height);
