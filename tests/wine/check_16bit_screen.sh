@@ -14,7 +14,7 @@ if [ "$kind" = box ]; then
     fail "the switch to 16-bit colour was refused (Display Error box)"
 fi
 expect_covers_screen "$id"
-expect_tower_on_screen 10
+expect_tower_on_screen 10 16
 
 press_escape
 wait_tower 10 || fail "still running 10 s after Escape"

@@ -14,7 +14,7 @@ if [ "$kind" = box ]; then
     fail "the switch to 16-bit colour was refused (Display Error box)"
 fi
 # Close it only once it is drawing, so the message goes through the frame loop.
-expect_tower_on_screen 10
+expect_tower_on_screen 10 24
 
 "$TOWER_WINE_TOOLS/close_window" "$id" || fail "could not send WM_DELETE_WINDOW"
 wait_tower 10 || fail "still running 10 s after the window was closed"

@@ -15,7 +15,7 @@ if [ "$kind" = box ]; then
     fail "the switch to 16-bit colour was refused (Display Error box)"
 fi
 expect_covers_screen "$id"
-expect_tower_on_screen 10
+expect_tower_on_screen 10 24
 [ -z "$(find_window "Display Error")" ] || fail "a Display Error box is showing"
 
 press_escape

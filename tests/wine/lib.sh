@@ -137,13 +137,13 @@ expect_covers_screen()
         fail "window is ${w}x$h at ($x,$y), the screen ${rw}x$rh"
 }
 
-# Fail unless the screen shows the tower within $1 seconds (the first frames
-# may still be on their way).
+# Fail unless, within $1 seconds, the screen shows the tower at depth $2 (the
+# first frames may still be on their way).
 expect_tower_on_screen()
 {
-    local limit=$1
+    local limit=$1 depth=$2
     for _ in $(seq $((limit * 2))); do
-        if $TOWER_SCREEN_CHECK >"$CHECK_TMP/screen.log" 2>&1; then
+        if "$TOWER_SCREEN_CHECK" --expect-depth "$depth" >"$CHECK_TMP/screen.log" 2>&1; then
             return 0
         fi
         sleep 0.5

@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # A rough look at $DISPLAY's root window for the tower: black corners (the
 # clear colour, where the tower never reaches) and the many distinct colours
-# that only the smooth-shaded triangles produce. Used when the precise checker
-# from the Linux build is not there.
+# that only the smooth-shaded triangles produce. Used when tower_screen_check
+# cannot be built; it takes the same --expect-depth N.
 set -euo pipefail
+
+if [ "${1:-}" = --expect-depth ] && [ -n "${2:-}" ]; then
+    depth=$(xdpyinfo | sed -n 's/^ *depth of root window: *\([0-9]*\) planes/\1/p')
+    if [ "$depth" != "$2" ]; then
+        echo "depth $depth, expected $2"
+        exit 1
+    fi
+fi
 
 shot=$(mktemp --suffix=.png)
 trap 'rm -f "$shot"' EXIT
