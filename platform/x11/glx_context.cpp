@@ -226,8 +226,8 @@ bool MakeCurrent(platform::BackendId window, platform::BackendId context)
         return glXMakeCurrent(g_x11.display, None, nullptr) == True;
     }
     const WindowSlot *slot = FindSlot(window);
-    if (slot == nullptr || slot->config == nullptr || context > kMaxContexts ||
-        g_contexts[context - 1] == nullptr) {
+    if (slot == nullptr || slot->config == nullptr || slot->handle == None ||
+        context > kMaxContexts || g_contexts[context - 1] == nullptr) {
         return false;
     }
     TrapErrors();
@@ -253,7 +253,7 @@ void DeleteContext(platform::BackendId context)
 bool SwapBuffers(platform::BackendId window)
 {
     const WindowSlot *slot = FindSlot(window);
-    if (slot == nullptr || slot->config == nullptr) {
+    if (slot == nullptr || slot->config == nullptr || slot->handle == None) {
         return false;
     }
     // After teardown the loop still presents until it sees WM_QUIT. With no

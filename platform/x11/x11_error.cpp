@@ -16,12 +16,41 @@ char g_lastReport[512];
 bool g_trapping = false;
 int g_trappedError = Success;
 
+// Protocol errors already told, by kind: a failing request is usually
+// repeated every frame, and interleaved with others.
+struct ErrorKind {
+    unsigned char error;
+    unsigned char request;
+    unsigned char minor;
+};
+constexpr int kMaxErrorKinds = 32;
+ErrorKind g_told[kMaxErrorKinds];
+int g_toldCount = 0;
+
+bool FirstOfItsKind(const XErrorEvent &event)
+{
+    for (int i = 0; i < g_toldCount; ++i) {
+        const ErrorKind &kind = g_told[i];
+        if (kind.error == event.error_code && kind.request == event.request_code &&
+            kind.minor == event.minor_code) {
+            return false;
+        }
+    }
+    if (g_toldCount < kMaxErrorKinds) {
+        g_told[g_toldCount++] = ErrorKind{event.error_code, event.request_code, event.minor_code};
+    }
+    return true;
+}
+
 int OnXError(Display *display, XErrorEvent *event)
 {
     if (g_trapping) {
         if (g_trappedError == Success) {
             g_trappedError = event->error_code;
         }
+        return 0;
+    }
+    if (!FirstOfItsKind(*event)) {
         return 0;
     }
     char text[256];

@@ -277,6 +277,9 @@ platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD styl
 bool SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
 {
     Display *display = g_x11.display;
+    if (slot.handle == None) {
+        return false;
+    }
     TrapErrors();
     const Colormap colormap = XCreateColormap(display, g_x11.root, visual, AllocNone);
     const Window window = MakeXWindow(slot, visual, depth, colormap);
@@ -311,7 +314,9 @@ void DestroyWindow(platform::BackendId window)
     if (slot == nullptr) {
         return;
     }
-    XDestroyWindow(g_x11.display, slot->handle);
+    if (slot->handle != None) {
+        XDestroyWindow(g_x11.display, slot->handle);
+    }
     if (slot->colormap != None) {
         XFreeColormap(g_x11.display, slot->colormap);
     }
@@ -333,6 +338,9 @@ void ShowWindow(platform::BackendId window, bool visible)
         return;
     }
     slot->shown = visible;
+    if (slot->handle == None) {
+        return;
+    }
     if (visible) {
         XMapRaised(g_x11.display, slot->handle);
     } else if (XWithdrawWindow(g_x11.display, slot->handle, g_x11.screen) == 0) {
@@ -344,7 +352,8 @@ void ShowWindow(platform::BackendId window, bool visible)
 // An X window can always be drawn into; the device context is only a name.
 bool GetDC(platform::BackendId window)
 {
-    return FindSlot(window) != nullptr;
+    const WindowSlot *slot = FindSlot(window);
+    return slot != nullptr && slot->handle != None;
 }
 
 bool HandleEvent(XEvent &event)
@@ -401,6 +410,14 @@ bool HandleEvent(XEvent &event)
         break;
     case ClientMessage:
         OnClientMessage(*slot, event);
+        break;
+    case DestroyNotify:
+        // Another client destroyed it (ours clear the slot first). Win32
+        // has no such thing, so the program hears what closing it would
+        // have told it, and nothing is asked of the dead window again.
+        slot->handle = None;
+        slot->mapped = false;
+        Post(*slot, WM_CLOSE, 0, 0);
         break;
     default:
         break;
