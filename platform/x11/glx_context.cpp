@@ -22,7 +22,10 @@ GLXContext g_contexts[kMaxContexts];
 int Attrib(GLXFBConfig config, int attribute)
 {
     int value = 0;
-    glXGetFBConfigAttrib(g_x11.display, config, attribute, &value);
+    if (glXGetFBConfigAttrib(g_x11.display, config, attribute, &value) != Success) {
+        ReportError("GLX cannot describe one of its framebuffer configurations");
+        return 0;
+    }
     return value;
 }
 

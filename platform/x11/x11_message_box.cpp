@@ -182,6 +182,8 @@ void OnBoxEvent(Box &box, XEvent &event)
         break;
     case MapNotify: {
         // Without a window manager nobody else would give us the keyboard.
+        // A refusal only means a manager keeps focus its own way, and the
+        // mouse still works, so it is not worth a report.
         TrapErrors();
         XSetInputFocus(g_x11.display, box.window, RevertToPointerRoot, CurrentTime);
         UntrapErrors();

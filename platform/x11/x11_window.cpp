@@ -183,8 +183,10 @@ void OnClientMessage(WindowSlot &slot, XEvent &event)
     } else if (protocol == a.netWmPing) {
         // Answering tells the manager we are alive, not hung.
         event.xclient.window = g_x11.root;
-        XSendEvent(g_x11.display, g_x11.root, False,
-                   SubstructureNotifyMask | SubstructureRedirectMask, &event);
+        if (XSendEvent(g_x11.display, g_x11.root, False,
+                       SubstructureNotifyMask | SubstructureRedirectMask, &event) == 0) {
+            ReportError("cannot answer the window manager's ping");
+        }
     }
 }
 
