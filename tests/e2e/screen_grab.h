@@ -1,0 +1,31 @@
+// The X server's own copy of the screen: what the user would see, read back
+// independently of the GL that drew it.
+#ifndef TOWER_TESTS_E2E_SCREEN_GRAB_H
+#define TOWER_TESTS_E2E_SCREEN_GRAB_H
+
+#include <X11/Xlib.h>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The root window's pixels as 0xRRGGBB values, row by row from the top, with
+// each channel widened to 8 bits whatever the screen's depth.
+struct Screenshot {
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    std::vector<unsigned> pixels;
+
+    unsigned At(int x, int y) const
+    {
+        return pixels[static_cast<size_t>(y) * width + x];
+    }
+};
+
+// Returns false, with the reason in error, when the grab fails.
+bool GrabScreen(Display *display, Screenshot *shot, std::string *error);
+
+} // namespace e2e
+
+#endif
