@@ -44,7 +44,8 @@ void DrawScene()
 
     // No matrix is pushed: every level's transform composes onto all the
     // levels beneath it, which is what curls the tower over.
-    for (float s = kFirstScale; s > kMinScale; s *= kScaleFactor) {
+    float s = kFirstScale;
+    while (s > kMinScale) {
         glTranslatef(0.0f, kLift, 0.0f);
         // The product of two floats is exact in double; it must reach sin()
         // unrounded, or the angles drift from frame to frame.
@@ -52,6 +53,8 @@ void DrawScene()
         glRotatef(static_cast<float>(twist * kTwistAmplitude), 0.0f, kTwistAxisY, 0.0f);
         glRotatef(kTilt, 0.0f, 0.0f, 1.0f);
         DrawTriangle();
+        // Rounded to float at every level: that is what fixes the count at 21.
+        s *= kScaleFactor;
     }
 
     // Tied to the frame count, not a clock; at 16384 the step no longer
