@@ -109,7 +109,8 @@ wait_window_or_box()
 # Dismiss a message box the way a user does: focus it and press Return.
 dismiss_box()
 {
-    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    # --sync waits for the focus to arrive, so bound it.
+    timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || true
     xdotool key Return
 }
 
