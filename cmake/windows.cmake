@@ -23,6 +23,10 @@ if(MSVC)
   foreach(lib tower_render tower_shell)
     target_compile_options(${lib} PRIVATE /GR-)
   endforeach()
+  # The static C runtime, as MinGW's -static-libgcc: no VC++ redistributable
+  # to install beside the executable.
+  set_target_properties(tower tower_render tower_shell PROPERTIES
+    MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 elseif(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   # The program throws nothing and asks no types, so neither machinery is
   # worth its bytes; sections let the linker drop what WinMain never reaches.
