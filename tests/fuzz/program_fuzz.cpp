@@ -47,11 +47,12 @@ struct Run {
     long lastPolled = -1;
     std::size_t boxesSeen = 0;
     Due due;
+    long deadline = 0; // of due
 };
 
 const Plan *g_failingPlan = nullptr;
 
-[[noreturn]] void Fail(const char *format, ...)
+[[noreturn]] __attribute__((format(printf, 1, 2))) void Fail(const char *format, ...)
 {
     std::fprintf(stderr, "tower fuzz: invariant broken: ");
     va_list args;
@@ -91,16 +92,24 @@ long PostedAfter(const Plan &plan, long pass)
 
 // The queue hands out WM_QUIT only once the posted messages ahead of it are
 // gone, one per pass; the pass that takes WM_QUIT is the last.
-long Deadline(const Plan &plan, const Due &due)
+long Deadline(const Due &due, long postedLater)
 {
-    return due.pass + due.queued + PostedAfter(plan, due.pass) + 2;
+    return due.pass + due.queued + postedLater + 2;
 }
 
-// Keep whichever of two debts falls due first.
-void Owe(Run &run, const Due &due)
+long Deadline(const Plan &plan, const Due &due)
 {
-    if (run.due.pass < 0 || Deadline(*run.plan, due) < Deadline(*run.plan, run.due)) {
+    return Deadline(due, PostedAfter(plan, due.pass));
+}
+
+// Keep whichever of two debts falls due first; postedLater is
+// PostedAfter(plan, due.pass), worked out once per pass by the caller.
+void Owe(Run &run, const Due &due, long postedLater)
+{
+    const long deadline = Deadline(due, postedLater);
+    if (run.due.pass < 0 || deadline < run.deadline) {
         run.due = due;
+        run.deadline = deadline;
     }
 }
 
@@ -140,21 +149,22 @@ bool OnEscapePoll(Run &run, long pass)
 
     const scripted::Record &rec = scripted::CurrentRecord();
     const long queued = platform::g_core.queueSize;
+    const long later = PostedAfter(plan, pass);
     if (rec.boxes.size() > run.boxesSeen) {
         // Every failure after registration is followed by teardown.
-        Owe(run, Due{pass, queued, "a failure was reported"});
+        Owe(run, Due{pass, queued, "a failure was reported"}, later);
     }
     if (platform::g_core.quitPending) {
-        Owe(run, Due{pass, queued, "a quit request was pending"});
+        Owe(run, Due{pass, queued, "a quit request was pending"}, later);
     }
     if (rec.windowDestroyed) {
-        Owe(run, Due{pass, queued, "the window was destroyed"});
+        Owe(run, Due{pass, queued, "the window was destroyed"}, later);
     }
     if (down) {
-        Owe(run, Due{pass, queued, "Escape was down"});
+        Owe(run, Due{pass, queued, "Escape was down"}, later);
     }
     if (CloseInjected(run, pass)) {
-        Owe(run, Due{pass, queued, "WM_CLOSE or WM_DESTROY was on its way to the window"});
+        Owe(run, Due{pass, queued, "WM_CLOSE or WM_DESTROY was on its way to the window"}, later);
     }
     run.boxesSeen = rec.boxes.size();
 
@@ -163,11 +173,16 @@ bool OnEscapePoll(Run &run, long pass)
             continue;
         }
         const HWND target = f.toThread ? nullptr : g_hWnd;
+        bool owed = false;
         for (int i = 0; i < f.count; ++i) {
             const bool posted = PostMessageA(target, f.message, f.wParam, f.lParam) != FALSE;
-            if (posted && target != nullptr && EndsWindow(f.message)) {
-                Owe(run, Due{pass, platform::g_core.queueSize,
-                             "WM_CLOSE or WM_DESTROY was posted to the window"});
+            // The first one to get in decides; the rest only queue behind it.
+            if (posted && !owed && target != nullptr && EndsWindow(f.message)) {
+                Owe(run,
+                    Due{pass, platform::g_core.queueSize,
+                        "WM_CLOSE or WM_DESTROY was posted to the window"},
+                    later);
+                owed = true;
             }
         }
     }
