@@ -1,0 +1,94 @@
+// Every way the program is asked to stop ends it promptly with exit code 0
+// and without a message box.
+// gtest first: Xlib defines None and Bool as macros, which break its headers.
+#include <gtest/gtest.h>
+
+#include "tower_session.h"
+
+#include <X11/Xutil.h>
+#include <chrono>
+#include <csignal>
+
+namespace {
+
+using e2e::TowerSession;
+
+// A quit is noticed within a frame or two; 2 s leaves room for a loaded
+// machine without letting a program that ignores the request pass.
+constexpr int kQuitMs = 2000;
+
+void ExpectCleanExit(TowerSession &session, int timeoutMs,
+                     std::chrono::steady_clock::time_point since)
+{
+    e2e::Exit exit = session.Program().Wait(timeoutMs);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - since);
+    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0)
+        << exit.Describe() << " after " << took.count() << " ms";
+    EXPECT_EQ(session.Stderr(), "");
+}
+
+void StartOrFail(TowerSession &session)
+{
+    std::string error;
+    ASSERT_TRUE(session.Start(800, 600, 24, &error)) << error;
+}
+
+TEST(TowerQuit, EscapeEndsItEvenWithTheFocusElsewhere)
+{
+    TowerSession session;
+    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+    // The key is polled globally, so it must work while another client's
+    // window holds the keyboard focus.
+    Display *x = session.X();
+    Window other = XCreateSimpleWindow(x, DefaultRootWindow(x), 10, 10, 50, 50, 0, 0, 0);
+    XMapRaised(x, other);
+    XSync(x, False);
+    XSetInputFocus(x, other, RevertToParent, CurrentTime);
+    XSync(x, False);
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x, &focus, &revert);
+    ASSERT_EQ(focus, other);
+
+    auto start = std::chrono::steady_clock::now();
+    std::string error;
+    ASSERT_TRUE(session.PressEscape(&error)) << error;
+    ExpectCleanExit(session, kQuitMs, start);
+}
+
+TEST(TowerQuit, ClosingTheWindowEndsIt)
+{
+    TowerSession session;
+    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+    Display *x = session.X();
+    // A window manager only sends WM_DELETE_WINDOW to windows that take part.
+    Atom *protocols = nullptr;
+    int count = 0;
+    ASSERT_TRUE(XGetWMProtocols(x, session.TowerWindow(), &protocols, &count));
+    Atom deleteWindow = XInternAtom(x, "WM_DELETE_WINDOW", False);
+    bool listed = false;
+    for (int i = 0; i < count; ++i) {
+        listed = listed || protocols[i] == deleteWindow;
+    }
+    XFree(protocols);
+    ASSERT_TRUE(listed) << "WM_PROTOCOLS lacks WM_DELETE_WINDOW";
+
+    auto start = std::chrono::steady_clock::now();
+    e2e::SendDeleteWindow(x, session.TowerWindow());
+    ExpectCleanExit(session, kQuitMs, start);
+}
+
+TEST(TowerQuit, SigtermAndSigintEndIt)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        TowerSession session;
+        ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+        auto start = std::chrono::steady_clock::now();
+        session.Program().Signal(sig);
+        ExpectCleanExit(session, kQuitMs, start);
+    }
+}
+
+} // namespace

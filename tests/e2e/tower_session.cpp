@@ -1,0 +1,91 @@
+#include "tower_session.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace e2e {
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TowerSession::TowerSession()
+{
+    const char *tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tower-e2e-XXXXXX";
+    if (mkdtemp(pattern.data())) {
+        dir_ = pattern;
+    }
+}
+
+TowerSession::~TowerSession()
+{
+    program_.Kill();
+    server_.Stop();
+    if (!dir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+}
+
+bool TowerSession::Start(int width, int height, int depth, std::string *error,
+                         const std::vector<std::string> &wrapper, int windowTimeoutMs)
+{
+    if (dir_.empty()) {
+        *error = "cannot make a temporary directory";
+        return false;
+    }
+    if (!server_.Start(width, height, depth, error)) {
+        return false;
+    }
+    std::vector<std::string> argv = wrapper;
+    argv.push_back(TOWER_EXE);
+    if (!program_.Start(argv, Env(), error, ChildIo{-1, "", dir_ + "/stderr"})) {
+        return false;
+    }
+    window_ = WaitForViewableWindow(X(), kWindowTitle, windowTimeoutMs);
+    if (!window_) {
+        *error = "no viewable window titled \"" + std::string(kWindowTitle) + "\" within " +
+                 std::to_string(windowTimeoutMs) + " ms (program: " + program_.Wait(0).Describe() +
+                 "; stderr: " + Stderr() + ")";
+        return false;
+    }
+    return true;
+}
+
+std::string TowerSession::Stderr() const
+{
+    return ReadFile(dir_ + "/stderr");
+}
+
+bool TowerSession::PressEscape(std::string *error)
+{
+    Exit down = Run({"xdotool", "keydown", "Escape"}, 5000, error);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Exit up = Run({"xdotool", "keyup", "Escape"}, 5000, error);
+    for (const Exit &e : {down, up}) {
+        if (!(e.exited && e.byCode && e.code == 0)) {
+            if (error->empty()) {
+                *error = "xdotool: " + e.Describe();
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+Exit TowerSession::Run(const std::vector<std::string> &argv, int timeoutMs, std::string *error,
+                       const std::string &stdoutPath)
+{
+    return RunToEnd(argv, Env(), timeoutMs, error, ChildIo{-1, stdoutPath, ""});
+}
+
+} // namespace e2e

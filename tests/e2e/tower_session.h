@@ -1,0 +1,74 @@
+// One run of the real program on its own Xvfb. Everything it starts (the X
+// server, the program, any wrapper around it) is killed and reaped when the
+// session ends, whichever way the test went.
+#ifndef TOWER_TESTS_E2E_TOWER_SESSION_H
+#define TOWER_TESTS_E2E_TOWER_SESSION_H
+
+#include "child_process.h"
+#include "x_server.h"
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+constexpr const char *kWindowTitle = "OpenGL base code";
+
+class TowerSession {
+  public:
+    TowerSession();
+    ~TowerSession();
+    TowerSession(const TowerSession &) = delete;
+    TowerSession &operator=(const TowerSession &) = delete;
+
+    // Start Xvfb with a width x height x depth screen, then the program, run
+    // through wrapper (for instance apitrace) when one is given, and wait for
+    // its window to be viewable.
+    bool Start(int width, int height, int depth, std::string *error,
+               const std::vector<std::string> &wrapper = {}, int windowTimeoutMs = 10000);
+
+    Display *X() const
+    {
+        return server_.Connection();
+    }
+    Window TowerWindow() const
+    {
+        return window_;
+    }
+    ChildProcess &Program()
+    {
+        return program_;
+    }
+    const std::string &Dir() const
+    {
+        return dir_;
+    }
+    std::vector<std::string> Env() const
+    {
+        return {server_.DisplaySetting()};
+    }
+
+    // What the program wrote on its standard error so far.
+    std::string Stderr() const;
+
+    // Press and release Escape through XTEST, held long enough for a polling
+    // program to see it.
+    bool PressEscape(std::string *error);
+
+    // Run another program against this session's display.
+    Exit Run(const std::vector<std::string> &argv, int timeoutMs, std::string *error,
+             const std::string &stdoutPath = "");
+
+  private:
+    XServer server_;
+    ChildProcess program_;
+    Window window_ = 0;
+    std::string dir_;
+};
+
+// The whole text of a file, or empty.
+std::string ReadFile(const std::string &path);
+
+} // namespace e2e
+
+#endif
