@@ -250,6 +250,22 @@ Due EarliestDue(const Plan &plan, const scripted::Record &rec, const Due &observ
     return observed;
 }
 
+// Whether any message in the plan can reach the window as WM_CREATE.
+bool SendsCreate(const Plan &plan)
+{
+    for (const Injection &inj : plan.injections) {
+        if (inj.message == WM_CREATE) {
+            return true;
+        }
+    }
+    for (const Flood &f : plan.floods) {
+        if (!f.toThread && f.count > 0 && f.message == WM_CREATE) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CheckEnding(const Plan &plan, const harness::Outcome &outcome, const scripted::Record &rec,
                  const Due &due)
 {
@@ -285,6 +301,17 @@ void CheckEnding(const Plan &plan, const harness::Outcome &outcome, const script
     }
     if (rec.displayChanged) {
         Fail("the program exited with the display still in the mode it switched to");
+    }
+    // Teardown releases every context the program made, with two exceptions
+    // only the process exit cleans up after: a refused display mode tears
+    // down before the window, and its context, even exist; and a WM_CREATE
+    // sent again from outside makes a second context over the first.
+    const bool displayAccepted = plan.screenWidth > 0 && plan.screenHeight > 0 &&
+                                 plan.displayModeResult == DISP_CHANGE_SUCCESSFUL;
+    if (displayAccepted && !SendsCreate(plan) &&
+        (rec.contextsDeleted != rec.contextsCreated || rec.current != 0)) {
+        Fail("exited with %d of %d rendering contexts deleted and context 0x%lx current",
+             rec.contextsDeleted, rec.contextsCreated, static_cast<unsigned long>(rec.current));
     }
 }
 
