@@ -43,15 +43,28 @@ bool TowerSession::Start(int width, int height, int depth, std::string *error,
         *error = "cannot make a temporary directory";
         return false;
     }
-    if (!server_.Start(width, height, depth, error)) {
+    if (!server_.Start(width, height, depth, dir_ + "/xvfb.log", error)) {
+        *error += "\n" + ReadFile(dir_ + "/xvfb.log");
         return false;
     }
     std::vector<std::string> argv = wrapper;
     argv.push_back(TOWER_EXE);
-    if (!program_.Start(argv, Env(), error, ChildIo{-1, "", dir_ + "/stderr"})) {
+    std::vector<std::string> env = Env();
+    if (!wrapper.empty()) {
+        // A wrapper that preloads a library (apitrace does) puts it ahead of
+        // a sanitizer runtime, which then refuses to start.
+        const char *asan = getenv("ASAN_OPTIONS");
+        env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                      ":verify_asan_link_order=0");
+    }
+    if (!program_.Start(argv, env, error, ChildIo{-1, "", dir_ + "/stderr"})) {
         return false;
     }
-    window_ = WaitForViewableWindow(X(), kWindowTitle, windowTimeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(windowTimeoutMs);
+    while (!window_ && program_.Running() && std::chrono::steady_clock::now() < deadline) {
+        window_ = WaitForViewableWindow(X(), kWindowTitle, 100);
+        program_.Wait(0);
+    }
     if (!window_) {
         *error = "no viewable window titled \"" + std::string(kWindowTitle) + "\" within " +
                  std::to_string(windowTimeoutMs) + " ms (program: " + program_.Wait(0).Describe() +

@@ -44,7 +44,8 @@ static bool ReadDisplayNumber(int fd, int timeoutMs, std::string *number)
     }
 }
 
-bool XServer::Start(int width, int height, int depth, std::string *error)
+bool XServer::Start(int width, int height, int depth, const std::string &logPath,
+                    std::string *error)
 {
     Stop();
     int fds[2];
@@ -57,7 +58,7 @@ bool XServer::Start(int width, int height, int depth, std::string *error)
         std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     bool started = xvfb_.Start(
         {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen", "0", screen},
-        {}, error, ChildIo{fds[1], "", ""});
+        {}, error, ChildIo{fds[1], "", logPath});
     close(fds[1]);
     std::string number;
     bool ready = started && ReadDisplayNumber(fds[0], 15000, &number);

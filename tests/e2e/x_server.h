@@ -18,8 +18,9 @@ class XServer {
     XServer(const XServer &) = delete;
     XServer &operator=(const XServer &) = delete;
 
-    // Start Xvfb with one screen of the given size and depth and connect to it.
-    bool Start(int width, int height, int depth, std::string *error);
+    // Start Xvfb with one screen of the given size and depth, its messages
+    // going to logPath, and connect to it.
+    bool Start(int width, int height, int depth, const std::string &logPath, std::string *error);
     void Stop();
 
     // ":N", for DISPLAY.
