@@ -36,8 +36,7 @@ TowerSession::~TowerSession()
     }
 }
 
-bool TowerSession::Start(int width, int height, int depth, std::string *error,
-                         const std::vector<std::string> &wrapper, int windowTimeoutMs)
+bool TowerSession::StartServer(int width, int height, int depth, std::string *error)
 {
     if (dir_.empty()) {
         *error = "cannot make a temporary directory";
@@ -47,6 +46,27 @@ bool TowerSession::Start(int width, int height, int depth, std::string *error,
         *error += "\n" + ReadFile(dir_ + "/xvfb.log");
         return false;
     }
+    return true;
+}
+
+bool TowerSession::Start(int width, int height, int depth, std::string *error,
+                         const std::vector<std::string> &wrapper, int windowTimeoutMs)
+{
+    return StartServer(width, height, depth, error) &&
+           StartProgram(wrapper, windowTimeoutMs, error);
+}
+
+bool TowerSession::StartWithPrimaryOutput(int width, int height, int outputWidth, int outputHeight,
+                                          std::string *error)
+{
+    return StartServer(width, height, 24, error) &&
+           SetPrimaryOutput(X(), outputWidth, outputHeight, error) &&
+           StartProgram({}, 10000, error);
+}
+
+bool TowerSession::StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
+                                std::string *error)
+{
     std::vector<std::string> argv = wrapper;
     argv.push_back(TOWER_EXE);
     std::vector<std::string> env = Env();

@@ -27,6 +27,11 @@ class TowerSession {
     bool Start(int width, int height, int depth, std::string *error,
                const std::vector<std::string> &wrapper = {}, int windowTimeoutMs = 10000);
 
+    // The same, with the primary RandR output lit at a smaller size than the
+    // screen before the program starts.
+    bool StartWithPrimaryOutput(int width, int height, int outputWidth, int outputHeight,
+                                std::string *error);
+
     Display *X() const
     {
         return server_.Connection();
@@ -60,6 +65,10 @@ class TowerSession {
              const std::string &stdoutPath = "");
 
   private:
+    bool StartServer(int width, int height, int depth, std::string *error);
+    bool StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
+                      std::string *error);
+
     XServer server_;
     ChildProcess program_;
     Window window_ = 0;

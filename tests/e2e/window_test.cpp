@@ -15,8 +15,9 @@ namespace {
 
 using e2e::TowerSession;
 
-// Full-screen means the window starts at the root's 0,0, has the root's size,
-// and asks the window manager for no decorations.
+// Full-screen means the window starts at the root's 0,0, has the size of the
+// primary monitor (the whole screen when RandR names none), and asks the
+// window manager for no decorations.
 void ExpectCoversScreen(TowerSession &session, int width, int height)
 {
     Display *x = session.X();
@@ -76,6 +77,15 @@ TEST(TowerWindow, CoversA16BitScreenWithA565Visual)
     EXPECT_EQ(attrs.visual->blue_mask, 0x001Fu);
     // The 16-bit mode request at the current size is accepted, so no
     // "Display Error" box reaches stderr.
+    EXPECT_EQ(session.Stderr(), "");
+}
+
+TEST(TowerWindow, TakesThePrimaryOutputNotTheWholeScreen)
+{
+    TowerSession session;
+    std::string error;
+    ASSERT_TRUE(session.StartWithPrimaryOutput(1280, 1024, 1024, 768, &error)) << error;
+    ExpectCoversScreen(session, 1024, 768);
     EXPECT_EQ(session.Stderr(), "");
 }
 

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -155,6 +156,56 @@ bool WindowExists(Display *display, Window window)
     XSync(display, False);
     XSetErrorHandler(old);
     return exists;
+}
+
+bool SetPrimaryOutput(Display *display, int width, int height, std::string *error)
+{
+    Window root = DefaultRootWindow(display);
+    XRRScreenResources *resources = XRRGetScreenResources(display, root);
+    if (!resources || resources->noutput < 1) {
+        *error = "RandR reports no output";
+        if (resources) {
+            XRRFreeScreenResources(resources);
+        }
+        return false;
+    }
+    RROutput output = resources->outputs[0];
+    XRROutputInfo *info = XRRGetOutputInfo(display, resources, output);
+    RRCrtc crtc = info ? info->crtc : 0;
+    if (info) {
+        XRRFreeOutputInfo(info);
+    }
+    if (!crtc) {
+        *error = "the first RandR output has no CRTC";
+        XRRFreeScreenResources(resources);
+        return false;
+    }
+    // Xvfb offers only the screen's own size; timings do not matter to it.
+    std::string name = std::to_string(width) + "x" + std::to_string(height);
+    XRRModeInfo mode{};
+    mode.width = static_cast<unsigned>(width);
+    mode.height = static_cast<unsigned>(height);
+    mode.dotClock = 60ul * static_cast<unsigned>(width + 160) * static_cast<unsigned>(height + 40);
+    mode.hSyncStart = mode.width + 40;
+    mode.hSyncEnd = mode.width + 120;
+    mode.hTotal = mode.width + 160;
+    mode.vSyncStart = mode.height + 3;
+    mode.vSyncEnd = mode.height + 9;
+    mode.vTotal = mode.height + 40;
+    mode.name = name.data();
+    mode.nameLength = static_cast<unsigned>(name.size());
+    RRMode id = XRRCreateMode(display, root, &mode);
+    XRRAddOutputMode(display, output, id);
+    Status status =
+        XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, id, RR_Rotate_0, &output, 1);
+    XRRSetOutputPrimary(display, root, output);
+    XSync(display, False);
+    XRRFreeScreenResources(resources);
+    if (status != RRSetConfigSuccess || XRRGetOutputPrimary(display, root) != output) {
+        *error = "the X server refused the " + name + " mode or the primary output";
+        return false;
+    }
+    return true;
 }
 
 void SendDeleteWindow(Display *display, Window window)

@@ -50,6 +50,11 @@ Window WaitForViewableWindow(Display *display, const std::string &title, int tim
 // Whether the window still exists.
 bool WindowExists(Display *display, Window window);
 
+// Light the first RandR output with a width x height mode at 0,0 and make it
+// the primary one, leaving the screen its size. The server keeps this only
+// while the connection that made it stays open.
+bool SetPrimaryOutput(Display *display, int width, int height, std::string *error);
+
 // Send WM_PROTOCOLS/WM_DELETE_WINDOW, the request a window manager makes
 // when the user closes a window.
 void SendDeleteWindow(Display *display, Window window);
