@@ -258,7 +258,11 @@ int main(int argc, char **argv)
         }
         ++candidates;
         Verdict v = JudgeFrame(shot, probes, n, phases[static_cast<size_t>(n)]);
-        if (best.frame < 0 || v.mismatches * best.onTower < best.mismatches * v.onTower) {
+        // The smallest share of disagreeing tower probes wins; on a tie, the
+        // frame that puts more of the tower on the probes.
+        long mine = static_cast<long>(v.mismatches) * best.onTower;
+        long theirs = static_cast<long>(best.mismatches) * v.onTower;
+        if (best.frame < 0 || mine < theirs || (mine == theirs && v.onTower > best.onTower)) {
             best = v;
         }
     }
