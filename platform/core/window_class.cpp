@@ -47,7 +47,8 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA *wc)
         WindowClass &cls = g_core.classes[i];
         if (!cls.used) {
             cls.used = true;
-            std::strcpy(cls.name, wc->lpszClassName);
+            // The length was checked against kClassNameMax above.
+            std::memcpy(cls.name, wc->lpszClassName, std::strlen(wc->lpszClassName) + 1);
             cls.proc = wc->lpfnWndProc;
             cls.style = wc->style;
             return static_cast<ATOM>(kFirstAtom + i);

@@ -3,6 +3,7 @@
 
 #include "../core/backend.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 namespace scripted {
@@ -18,13 +19,19 @@ constexpr platform::BackendId kWindowId = 0x100;
 constexpr platform::BackendId kFirstContextId = 0x200;
 constexpr int kFormat565 = 1;
 
-template <typename... Args> void Log(const char *format, Args... args)
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void Log(const char* format, ...)
 {
     if (!g_script.logCalls) {
         return;
     }
     char line[256];
-    std::snprintf(line, sizeof line, format, args...);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
     g_record.calls.emplace_back(line);
     if (g_observer != nullptr) {
         g_observer(line);
