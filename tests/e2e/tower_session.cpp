@@ -99,20 +99,25 @@ std::string TowerSession::Stderr() const
     return ReadFile(dir_ + "/stderr");
 }
 
-bool TowerSession::PressEscape(std::string *error)
+bool TowerSession::Escape(bool down, std::string *error)
 {
-    Exit down = Run({"xdotool", "keydown", "Escape"}, 5000, error);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    Exit up = Run({"xdotool", "keyup", "Escape"}, 5000, error);
-    for (const Exit &e : {down, up}) {
-        if (!(e.exited && e.byCode && e.code == 0)) {
-            if (error->empty()) {
-                *error = "xdotool: " + e.Describe();
-            }
-            return false;
+    Exit e = Run({"xdotool", down ? "keydown" : "keyup", "Escape"}, 5000, error);
+    if (!(e.exited && e.byCode && e.code == 0)) {
+        if (error->empty()) {
+            *error = "xdotool: " + e.Describe();
         }
+        return false;
     }
     return true;
+}
+
+bool TowerSession::PressEscape(std::string *error)
+{
+    if (!Escape(true, error)) {
+        return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return Escape(false, error);
 }
 
 Exit TowerSession::Run(const std::vector<std::string> &argv, int timeoutMs, std::string *error,

@@ -59,6 +59,8 @@ class TowerSession {
     // Press and release Escape through XTEST, held long enough for a polling
     // program to see it.
     bool PressEscape(std::string *error);
+    // Press or release it alone.
+    bool Escape(bool down, std::string *error);
 
     // Run another program against this session's display.
     Exit Run(const std::vector<std::string> &argv, int timeoutMs, std::string *error,
