@@ -34,8 +34,8 @@ TEST(TowerTrace, SetUpFramesAndTeardownAreBitExact)
         << "apitrace pickle: " << pickle.Describe() << " " << error;
 
     std::string report = session.Dir() + "/check.txt";
-    e2e::Exit check = session.Run({"python3", TOWER_CHECK_TRACE_PY, pickled, "800", "600"}, 60000,
-                                  &error, report);
+    e2e::Exit check = session.Run({TOWER_PYTHON3, TOWER_CHECK_TRACE_PY, pickled, "800", "600"},
+                                  60000, &error, report);
     std::string output = e2e::ReadFile(report);
     std::cout << output;
     EXPECT_TRUE(check.exited && check.byCode && check.code == 0)
