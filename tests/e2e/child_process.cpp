@@ -90,6 +90,7 @@ bool ChildProcess::Start(const std::vector<std::string> &argv, const std::vector
     std::vector<std::string> args = argv;
     args[0] = program;
     std::vector<char *> cargv;
+    cargv.reserve(args.size() + 1);
     for (std::string &a : args) {
         cargv.push_back(a.data());
     }

@@ -26,6 +26,7 @@
 
 #include <X11/Xlib.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,7 +90,7 @@ int Difference(unsigned actual, const Hit &hit)
 {
     int largest = 0;
     for (int c = 0; c < 3; ++c) {
-        int expected = hit.triangle < 0 ? 0 : static_cast<int>(hit.rgb[c] * 255.0 + 0.5);
+        int expected = hit.triangle < 0 ? 0 : static_cast<int>(std::lround(hit.rgb[c] * 255.0));
         largest = std::max(largest, std::abs(Channel(actual, c) - expected));
     }
     return largest;
