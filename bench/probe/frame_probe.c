@@ -24,6 +24,7 @@
 #include <execinfo.h>
 #include <fcntl.h>
 #include <link.h>
+#include <pthread.h>
 #include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
@@ -481,6 +482,23 @@ int nanosleep(const struct timespec *wait, struct timespec *left)
 
 /* ---- Load and exit ---- */
 
+static void RegisterProcess(struct ProbeRecord *rec)
+{
+    const uint64_t slot = __atomic_fetch_add(&rec->pid_count, 1, __ATOMIC_RELAXED);
+    if (slot < PROBE_MAX_PIDS) {
+        rec->pids[slot] = (uint64_t)getpid();
+    }
+}
+
+static struct ProbeRecord *g_loaded;
+
+static void RegisterChild(void)
+{
+    if (g_loaded != NULL) {
+        RegisterProcess(g_loaded);
+    }
+}
+
 __attribute__((constructor)) static void Load(void)
 {
     const char *path = getenv("TOWER_PROBE_FILE");
@@ -501,10 +519,10 @@ __attribute__((constructor)) static void Load(void)
         munmap(map, sizeof(struct ProbeRecord));
         return;
     }
-    const uint64_t slot = __atomic_fetch_add(&rec->pid_count, 1, __ATOMIC_RELAXED);
-    if (slot < PROBE_MAX_PIDS) {
-        rec->pids[slot] = (uint64_t)getpid();
-    }
+    RegisterProcess(rec);
+    /* A server that goes to the background forks and lives on in the
+     * child, whose time must count too. */
+    pthread_atfork(NULL, NULL, RegisterChild);
     const char *exec = getenv("TOWER_PROBE_EXEC_NS");
     g_execNs = exec != NULL ? ParseU64(exec, NULL) : 0;
     g_noSleep = EnvIsOne("TOWER_PROBE_NOSLEEP");
@@ -522,6 +540,7 @@ __attribute__((constructor)) static void Load(void)
     if (dladdr(&g_rec, &self) != 0 && self.dli_fname != NULL) {
         g_selfName = BaseName(self.dli_fname);
     }
+    g_loaded = rec;
     g_rec = rec;
 }
 

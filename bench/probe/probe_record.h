@@ -8,7 +8,7 @@
 #include <stdint.h>
 
 #define PROBE_MAGIC 0x31424f5250525754ull /* "TWRPROB1" */
-#define PROBE_MAX_PIDS 32
+#define PROBE_MAX_PIDS 64
 #define PROBE_MAX_MARKS 4
 #define PROBE_MAX_CALLERS 24
 #define PROBE_NAME_WORDS 6 /* 48 bytes of a library's file name */
