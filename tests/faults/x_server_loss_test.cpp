@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -56,6 +57,42 @@ TEST(TowerServerLoss, KilledServerEndsTheProgramAtOnce)
 {
     for (long frames : {1L, 30L, 600L}) {
         KillServerAfter(frames);
+    }
+}
+
+// Kill the server `delayMs` after the program was started, wherever in its
+// set-up that lands: before it connects, while GLX loads its driver, while
+// the window and context are made.
+void KillServerDuringStartUp(int delayMs)
+{
+    SCOPED_TRACE("server killed " + std::to_string(delayMs) + " ms after the start");
+    faults::TempDir temp;
+    const std::string &dir = temp.Path();
+    e2e::XServer server;
+    std::string error;
+    ASSERT_TRUE(server.Start(640, 480, 24, dir + "/xvfb.log", &error)) << error;
+    e2e::ChildProcess program;
+    ASSERT_TRUE(program.Start({TOWER_EXE}, {server.DisplaySetting()}, &error,
+                              e2e::ChildIo{-1, "", dir + "/stderr"}))
+        << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    server.Stop();
+    const e2e::Exit exit = program.Wait(kNoticeMs);
+    const std::string text = e2e::ReadFile(dir + "/stderr");
+    EXPECT_TRUE(exit.exited) << "still running a second after the server died";
+    // Whatever was lost, it is said on stderr, and the program exits rather
+    // than crashing.
+    EXPECT_TRUE(exit.byCode) << exit.Describe() << "; stderr: " << text;
+    EXPECT_NE(text, "");
+    program.Kill();
+}
+
+TEST(TowerServerLoss, KilledServerDuringStartUpEndsTheProgram)
+{
+    // Natively the set-up takes about a tenth of a second here, most of it
+    // in the GL driver's first use; the steps cover it and some way past.
+    for (int delayMs = 0; delayMs <= 200; delayMs += 10) {
+        KillServerDuringStartUp(delayMs);
     }
 }
 
