@@ -81,7 +81,7 @@ void ExpectDrawingQuitAndFinalSize(e2e::TowerSession &session, const faults::Pro
 {
     const long flooded = probe.Frames();
     EXPECT_TRUE(probe.WaitForFrames(session.Program(), flooded + 50, 5000))
-        << "no frames while flooded: " << probe.Frames() - flooded << " in 5 s ("
+        << "drawing stalled by the flood: " << probe.Frames() - flooded << " frames in 5 s ("
         << session.Program().Wait(0).Describe() << ")";
 
     const auto start = std::chrono::steady_clock::now();
