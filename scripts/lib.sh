@@ -37,6 +37,6 @@ TOWER_BUILD_PACKAGES=(
 )
 TOWER_TEST_PACKAGES=(
     libgtest-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils apitrace python3
+    xvfb xauth xdotool x11-utils apitrace python3 valgrind
     g++-mingw-w64-i686-win32
 )

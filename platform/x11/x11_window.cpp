@@ -377,6 +377,11 @@ bool HandleEvent(XEvent &event)
     }
     switch (event.type) {
     case ConfigureNotify: {
+        // Only the newest size already read matters: a resize storm from
+        // another client must not become a backlog of WM_SIZE that holds the
+        // quit message back, nor overflow the queue and lose the last size.
+        while (XCheckTypedWindowEvent(g_x11.display, slot->handle, ConfigureNotify, &event)) {
+        }
         const int width = event.xconfigure.width;
         const int height = event.xconfigure.height;
         if (width != slot->knownWidth || height != slot->knownHeight) {
