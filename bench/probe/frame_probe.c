@@ -402,7 +402,9 @@ static AnyFn GetProcAddress(const unsigned char *name)
         }
     }
     AnyFn found = g_realGetProc != NULL ? g_realGetProc(name) : NULL;
-    if (found != NULL && strcmp((const char *)name, "glXSwapBuffers") == 0) {
+    /* A lookup that lands on our own swap must not become the real one. */
+    if (found != NULL && found != (AnyFn)glXSwapBuffers &&
+        strcmp((const char *)name, "glXSwapBuffers") == 0) {
         memcpy(&g_realSwap, &found, sizeof found);
         return (AnyFn)glXSwapBuffers;
     }
