@@ -4,6 +4,7 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace x11 {
@@ -18,6 +19,16 @@ constexpr DWORD kStereoDontCare = 0x80000000;
 GLXFBConfig *g_configs = nullptr;
 int g_configCount = 0;
 GLXContext g_contexts[kMaxContexts];
+// What is current on this thread, kept here because asking GLX costs a
+// system call on every frame.
+platform::BackendId g_currentContext = 0;
+GLXDrawable g_currentDrawable = None;
+
+void SetCurrent(platform::BackendId context, GLXDrawable drawable)
+{
+    g_currentContext = context;
+    g_currentDrawable = drawable;
+}
 
 int Attrib(GLXFBConfig config, int attribute)
 {
@@ -30,25 +41,50 @@ int Attrib(GLXFBConfig config, int attribute)
 }
 
 // How far a configuration is from a descriptor, most important first; a
-// smaller tuple is a better match.
-struct Distance {
-    enum { kCriteria = 9 };
-    int excess[kCriteria];
-
-    bool operator<(const Distance &o) const
-    {
-        for (int i = 0; i < kCriteria; ++i) {
-            if (excess[i] != o.excess[i]) {
-                return excess[i] < o.excess[i];
-            }
-        }
-        return false;
-    }
+// smaller tuple is a better match. Win32's colour bits leave alpha out.
+enum Criterion {
+    kColourExcess,
+    kDepthExcess,
+    kNotTrueColour, // a DirectColor visual shows colours through its colormap's ramp
+    kCaveat,        // slow or non-conformant
+    kAlphaExcess,
+    kStencilExcess,
+    kAccumExcess,
+    kSamples,
+    kAuxExcess,
+    kCriteria
 };
 
-// Whether a configuration has at least what the descriptor asks for, and how
-// much more. Only window-capable RGBA configurations with an X visual count.
-bool Measure(GLXFBConfig config, const PIXELFORMATDESCRIPTOR &pfd, Distance *distance)
+int Excess(GLXFBConfig config, const PIXELFORMATDESCRIPTOR &pfd, int criterion)
+{
+    switch (criterion) {
+    case kColourExcess:
+        return Attrib(config, GLX_RED_SIZE) + Attrib(config, GLX_GREEN_SIZE) +
+               Attrib(config, GLX_BLUE_SIZE) - pfd.cColorBits;
+    case kDepthExcess:
+        return Attrib(config, GLX_DEPTH_SIZE) - pfd.cDepthBits;
+    case kNotTrueColour:
+        return Attrib(config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR ? 0 : 1;
+    case kCaveat:
+        return Attrib(config, GLX_CONFIG_CAVEAT) == GLX_NONE ? 0 : 1;
+    case kAlphaExcess:
+        return Attrib(config, GLX_ALPHA_SIZE) - pfd.cAlphaBits;
+    case kStencilExcess:
+        return Attrib(config, GLX_STENCIL_SIZE) - pfd.cStencilBits;
+    case kAccumExcess:
+        return Attrib(config, GLX_ACCUM_RED_SIZE) + Attrib(config, GLX_ACCUM_GREEN_SIZE) +
+               Attrib(config, GLX_ACCUM_BLUE_SIZE) + Attrib(config, GLX_ACCUM_ALPHA_SIZE) -
+               pfd.cAccumBits;
+    case kSamples:
+        return Attrib(config, GLX_SAMPLE_BUFFERS) + Attrib(config, GLX_SAMPLES);
+    default:
+        return Attrib(config, GLX_AUX_BUFFERS) - pfd.cAuxBuffers;
+    }
+}
+
+// Whether a configuration has at least what the descriptor asks for. Only
+// window-capable RGBA configurations with an X visual count.
+bool Fits(GLXFBConfig config, const PIXELFORMATDESCRIPTOR &pfd, const int (&excess)[kCriteria])
 {
     if ((Attrib(config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) == 0 ||
         (Attrib(config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) == 0 ||
@@ -64,30 +100,52 @@ bool Measure(GLXFBConfig config, const PIXELFORMATDESCRIPTOR &pfd, Distance *dis
     if ((pfd.dwFlags & kStereoDontCare) == 0 && stereo != ((pfd.dwFlags & PFD_STEREO) != 0)) {
         return false;
     }
-    const int red = Attrib(config, GLX_RED_SIZE);
-    const int green = Attrib(config, GLX_GREEN_SIZE);
-    const int blue = Attrib(config, GLX_BLUE_SIZE);
-    const int colour = red + green + blue; // Win32's colour bits leave alpha out
-    const int alpha = Attrib(config, GLX_ALPHA_SIZE);
-    const int depth = Attrib(config, GLX_DEPTH_SIZE);
-    const int stencil = Attrib(config, GLX_STENCIL_SIZE);
-    const int accum = Attrib(config, GLX_ACCUM_RED_SIZE) + Attrib(config, GLX_ACCUM_GREEN_SIZE) +
-                      Attrib(config, GLX_ACCUM_BLUE_SIZE) + Attrib(config, GLX_ACCUM_ALPHA_SIZE);
-    const int aux = Attrib(config, GLX_AUX_BUFFERS);
-    if (colour < pfd.cColorBits || red < pfd.cRedBits || green < pfd.cGreenBits ||
-        blue < pfd.cBlueBits || alpha < pfd.cAlphaBits || depth < pfd.cDepthBits ||
-        stencil < pfd.cStencilBits || accum < pfd.cAccumBits || aux < pfd.cAuxBuffers) {
+    if (Attrib(config, GLX_RED_SIZE) < pfd.cRedBits ||
+        Attrib(config, GLX_GREEN_SIZE) < pfd.cGreenBits ||
+        Attrib(config, GLX_BLUE_SIZE) < pfd.cBlueBits) {
         return false;
     }
-    // A DirectColor visual would show our colours through whatever ramp its
-    // colormap holds, and a caveat means slow or non-conformant.
-    const int trueColour = Attrib(config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR ? 0 : 1;
-    const int caveat = Attrib(config, GLX_CONFIG_CAVEAT) == GLX_NONE ? 0 : 1;
-    const int samples = Attrib(config, GLX_SAMPLE_BUFFERS) + Attrib(config, GLX_SAMPLES);
-    *distance = Distance{{colour - pfd.cColorBits, depth - pfd.cDepthBits, trueColour, caveat,
-                          alpha - pfd.cAlphaBits, stencil - pfd.cStencilBits,
-                          accum - pfd.cAccumBits, samples, aux - pfd.cAuxBuffers}};
+    for (int criterion = 0; criterion < kCriteria; ++criterion) {
+        if (criterion != kNotTrueColour && criterion != kCaveat && criterion != kSamples &&
+            excess[criterion] < 0) {
+            return false;
+        }
+    }
     return true;
+}
+
+// Let GLX drop what cannot fit before we look closer: its own filter reads
+// its tables directly, where each of our attribute reads is a library call.
+// The list it returns is only ever a subset of the full one.
+GLXFBConfig *Candidates(const PIXELFORMATDESCRIPTOR &pfd, int *count)
+{
+    int attributes[32];
+    int n = 0;
+    auto add = [&](int attribute, int value) {
+        attributes[n++] = attribute;
+        attributes[n++] = value;
+    };
+    add(GLX_RENDER_TYPE, GLX_RGBA_BIT);
+    add(GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT);
+    add(GLX_X_RENDERABLE, True);
+    if ((pfd.dwFlags & kDoubleBufferDontCare) == 0) {
+        add(GLX_DOUBLEBUFFER, (pfd.dwFlags & PFD_DOUBLEBUFFER) != 0 ? True : False);
+    }
+    add(GLX_DEPTH_SIZE, pfd.cDepthBits);
+    add(GLX_STENCIL_SIZE, pfd.cStencilBits);
+    add(GLX_ALPHA_SIZE, pfd.cAlphaBits);
+    attributes[n] = None;
+    return glXChooseFBConfig(g_x11.display, g_x11.screen, attributes, count);
+}
+
+int IndexOf(GLXFBConfig config)
+{
+    for (int i = 0; i < g_configCount; ++i) {
+        if (g_configs[i] == config) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 GLXFBConfig ConfigOf(int format)
@@ -125,6 +183,7 @@ void TerminateGLX()
         return;
     }
     glXMakeCurrent(g_x11.display, None, nullptr);
+    SetCurrent(0, None);
     for (GLXContext &context : g_contexts) {
         if (context != nullptr) {
             glXDestroyContext(g_x11.display, context);
@@ -146,14 +205,47 @@ int ChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
         ReportError("cannot choose a pixel format", "only RGBA formats are offered");
         return 0;
     }
-    int best = 0;
-    Distance bestDistance = {};
-    for (int i = 0; i < g_configCount; ++i) {
-        Distance distance = {};
-        if (Measure(g_configs[i], *pfd, &distance) && (best == 0 || distance < bestDistance)) {
-            best = i + 1;
-            bestDistance = distance;
+    int candidateCount = 0;
+    GLXFBConfig *candidates = Candidates(*pfd, &candidateCount);
+    if (candidates == nullptr) {
+        // Nothing passed GLX's own filter; look at everything, the slow way,
+        // so a quirk of that filter cannot hide a format that fits.
+        candidateCount = g_configCount;
+    }
+    const GLXFBConfig *list = candidates != nullptr ? candidates : g_configs;
+
+    // Compare one criterion at a time against the best so far, reading the
+    // next only while they tie: most configurations lose on colour or depth
+    // after a handful of reads.
+    int best = 0; // 1-based index into the full list
+    int bestExcess[kCriteria] = {};
+    for (int c = 0; c < candidateCount; ++c) {
+        const GLXFBConfig config = list[c];
+        int excess[kCriteria];
+        int known = 0;
+        int order = best == 0 ? -1 : 0; // <0 better than the best, >0 worse
+        while (order == 0 && known < kCriteria) {
+            excess[known] = Excess(config, *pfd, known);
+            order = excess[known] - bestExcess[known];
+            ++known;
         }
+        if (order > 0) {
+            continue;
+        }
+        for (; known < kCriteria; ++known) {
+            excess[known] = Excess(config, *pfd, known);
+        }
+        const int index = IndexOf(config);
+        // On a full tie the lower pixel-format number wins, whatever order
+        // GLX listed them in.
+        if (index < 0 || (order == 0 && index + 1 > best) || !Fits(config, *pfd, excess)) {
+            continue;
+        }
+        best = index + 1;
+        std::copy(excess, excess + kCriteria, bestExcess);
+    }
+    if (candidates != nullptr) {
+        XFree(candidates);
     }
     if (best == 0) {
         char detail[160];
@@ -226,6 +318,7 @@ bool MakeCurrent(platform::BackendId window, platform::BackendId context)
         return false;
     }
     if (context == 0) {
+        SetCurrent(0, None);
         return glXMakeCurrent(g_x11.display, None, nullptr) == True;
     }
     const WindowSlot *slot = FindSlot(window);
@@ -240,6 +333,7 @@ bool MakeCurrent(platform::BackendId window, platform::BackendId context)
         ReportXError("cannot make the rendering context current", error);
         return false;
     }
+    SetCurrent(context, slot->handle);
     return true;
 }
 
@@ -251,6 +345,9 @@ void DeleteContext(platform::BackendId context)
     }
     glXDestroyContext(g_x11.display, g_contexts[context - 1]);
     g_contexts[context - 1] = nullptr;
+    if (context == g_currentContext) {
+        SetCurrent(0, None);
+    }
 }
 
 bool SwapBuffers(platform::BackendId window)
@@ -262,7 +359,7 @@ bool SwapBuffers(platform::BackendId window)
     // After teardown the loop still presents until it sees WM_QUIT. With no
     // context current on the window there is nothing to show, and GLX would
     // answer the swap with BadMatch.
-    if (glXGetCurrentDrawable() == slot->handle) {
+    if (g_currentDrawable == slot->handle) {
         glXSwapBuffers(g_x11.display, slot->handle);
     }
     return true;
