@@ -36,7 +36,7 @@ TOWER_BUILD_PACKAGES=(
     libx11-dev libxrandr-dev libxi-dev
 )
 TOWER_TEST_PACKAGES=(
-    libgtest-dev libbenchmark-dev
+    libgtest-dev libbenchmark-dev libglfw3-dev libsdl2-dev
     xvfb xauth xdotool x11-utils apitrace python3 valgrind
     g++-mingw-w64-i686-win32
 )
