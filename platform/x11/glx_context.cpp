@@ -350,6 +350,18 @@ void DeleteContext(platform::BackendId context)
     }
 }
 
+void ReleaseDrawable(Window window)
+{
+    // HACK: Mesa's software driver asks the server for a dead window's size,
+    // ignores the error and clears a buffer of whatever size it then holds,
+    // which can take seconds. Nothing may draw to the window once it is gone,
+    // even before the program hears of it and tears down.
+    if (g_x11.glx && window != None && g_currentDrawable == window) {
+        glXMakeCurrent(g_x11.display, None, nullptr);
+        SetCurrent(0, None);
+    }
+}
+
 bool SwapBuffers(platform::BackendId window)
 {
     const WindowSlot *slot = FindSlot(window);

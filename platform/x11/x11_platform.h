@@ -115,6 +115,8 @@ platform::BackendId CreateContext(platform::BackendId window, int format);
 bool MakeCurrent(platform::BackendId window, platform::BackendId context);
 void DeleteContext(platform::BackendId context);
 bool SwapBuffers(platform::BackendId window);
+// Another client destroyed a window: stop drawing to it at once.
+void ReleaseDrawable(Window window);
 
 // --- x11_keyboard.cpp
 void InitKeyboard();

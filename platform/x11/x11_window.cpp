@@ -422,6 +422,7 @@ bool HandleEvent(XEvent &event)
         // Another client destroyed it (ours clear the slot first). Win32
         // has no such thing, so the program hears what closing it would
         // have told it, and nothing is asked of the dead window again.
+        ReleaseDrawable(slot->handle);
         slot->handle = None;
         slot->mapped = false;
         Post(*slot, WM_CLOSE, 0, 0);
