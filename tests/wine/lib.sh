@@ -114,6 +114,19 @@ dismiss_box()
     xdotool key Return
 }
 
+# Wait for the tower's window and put its id in TOWER_WINDOW; a Display Error
+# box in its place fails the check, once dismissed so nothing is left waiting.
+wait_tower_window()
+{
+    local kind id
+    read -r kind id < <(wait_window_or_box 30) || fail "no window appeared within 30 s"
+    if [ "$kind" = box ]; then
+        dismiss_box "$id"
+        fail "the switch to 16-bit colour was refused (Display Error box)"
+    fi
+    TOWER_WINDOW=$id
+}
+
 # Fail unless window $1 is viewable and covers the whole root window.
 expect_covers_screen()
 {
