@@ -141,24 +141,24 @@ Plan Decode(const std::uint8_t *data, std::size_t size)
 
     const unsigned failures = in.U8();
     plan.preRegisterClass = (failures & 0x01) != 0;
-    plan.failWindow = (failures & 0x02) != 0;
-    plan.failDC = (failures & 0x04) != 0;
-    plan.failChoosePixelFormat = (failures & 0x08) != 0;
-    plan.failSetPixelFormat = (failures & 0x10) != 0;
-    plan.failCreateContext = (failures & 0x20) != 0;
-    plan.failMakeCurrent = (failures & 0x40) != 0;
+    plan.script.failWindow = (failures & 0x02) != 0;
+    plan.script.failDC = (failures & 0x04) != 0;
+    plan.script.failChoosePixelFormat = (failures & 0x08) != 0;
+    plan.script.failSetPixelFormat = (failures & 0x10) != 0;
+    plan.script.failCreateContext = (failures & 0x20) != 0;
+    plan.script.failMakeCurrent = (failures & 0x40) != 0;
 
-    plan.displayModeResult = DisplayResult(in);
-    plan.screenWidth = ScreenDimension(in, 1920);
-    plan.screenHeight = ScreenDimension(in, 1080);
+    plan.script.displayModeResult = DisplayResult(in);
+    plan.script.screenWidth = ScreenDimension(in, 1920);
+    plan.script.screenHeight = ScreenDimension(in, 1080);
 
     // Long runs cost the fuzzer dearly; the one long setting is there so a
     // queue filled to capacity can still drain before the limit.
     const unsigned passes = in.U8();
-    plan.maxPasses = passes == 255 ? 12000 : 8 + 2 * static_cast<long>(passes);
+    plan.script.maxPasses = passes == 255 ? 12000 : 8 + 2 * static_cast<long>(passes);
 
     plan.escape = static_cast<EscapeMode>(in.U8() % 5);
-    plan.escapeStart = Pass(in, plan.maxPasses);
+    plan.escapeStart = Pass(in, plan.script.maxPasses);
     plan.escapeLength = in.U8();
     plan.escapePattern = in.U8();
 
@@ -169,17 +169,17 @@ Plan Decode(const std::uint8_t *data, std::size_t size)
     const unsigned injections = in.U8() % 33;
     for (unsigned i = 0; i < injections; ++i) {
         Injection inj;
-        inj.pass = Pass(in, plan.maxPasses);
+        inj.pass = Pass(in, plan.script.maxPasses);
         inj.message = Message(in);
         inj.wParam = in.U32();
         inj.lParam = Param(in);
-        plan.injections.push_back(inj);
+        plan.script.injections.push_back(inj);
     }
 
     const unsigned floods = in.U8() % 5;
     for (unsigned i = 0; i < floods; ++i) {
         Flood flood;
-        flood.pass = Pass(in, plan.maxPasses);
+        flood.pass = Pass(in, plan.script.maxPasses);
         flood.count = in.U16() % 12001;
         flood.toThread = (in.U8() & 1) != 0;
         flood.message = Message(in);
@@ -214,12 +214,13 @@ std::string Describe(const Plan &plan)
     std::snprintf(line, sizeof line,
                   "  failures: preRegisterClass=%d window=%d dc=%d choose=%d set=%d create=%d "
                   "makeCurrent=%d\n",
-                  plan.preRegisterClass, plan.failWindow, plan.failDC, plan.failChoosePixelFormat,
-                  plan.failSetPixelFormat, plan.failCreateContext, plan.failMakeCurrent);
+                  plan.preRegisterClass, plan.script.failWindow, plan.script.failDC,
+                  plan.script.failChoosePixelFormat, plan.script.failSetPixelFormat,
+                  plan.script.failCreateContext, plan.script.failMakeCurrent);
     out += line;
     std::snprintf(line, sizeof line, "  display result %ld, screen %dx%d, maxPasses %ld\n",
-                  static_cast<long>(plan.displayModeResult), plan.screenWidth, plan.screenHeight,
-                  plan.maxPasses);
+                  static_cast<long>(plan.script.displayModeResult), plan.script.screenWidth,
+                  plan.script.screenHeight, plan.script.maxPasses);
     out += line;
     std::snprintf(line, sizeof line, "  escape %s from %ld, length %ld, pattern 0x%02x\n",
                   EscapeName(plan.escape), plan.escapeStart, plan.escapeLength, plan.escapePattern);
@@ -227,7 +228,7 @@ std::string Describe(const Plan &plan)
     std::snprintf(line, sizeof line, "  %d thread messages 0x%x queued before WinMain\n",
                   plan.prePosted, plan.prePostedMessage);
     out += line;
-    for (const Injection &inj : plan.injections) {
+    for (const Injection &inj : plan.script.injections) {
         std::snprintf(line, sizeof line, "  inject at pass %ld: 0x%x w=0x%lx l=0x%lx\n", inj.pass,
                       inj.message, static_cast<unsigned long>(inj.wParam),
                       static_cast<unsigned long>(inj.lParam));

@@ -5,6 +5,8 @@
 #ifndef TOWER_TESTS_FUZZ_PLAN_H
 #define TOWER_TESTS_FUZZ_PLAN_H
 
+#include "scripted_backend.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -25,12 +27,7 @@ struct Flood {
     LPARAM lParam;
 };
 
-struct Injection {
-    long pass;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+using Injection = scripted::Injection;
 
 enum class EscapeMode { Never, Tap, HeldFrom, Window, Pattern };
 
@@ -38,17 +35,10 @@ struct Plan {
     // Registering "GLClass" before the program does makes its own
     // registration fail, as it would on Windows.
     bool preRegisterClass = false;
-    bool failWindow = false;
-    bool failDC = false;
-    bool failChoosePixelFormat = false;
-    bool failSetPixelFormat = false;
-    bool failCreateContext = false;
-    bool failMakeCurrent = false;
-
-    LONG displayModeResult = DISP_CHANGE_SUCCESSFUL;
-    int screenWidth = 1920;
-    int screenHeight = 1080;
-    long maxPasses = 8;
+    // Screen, display-mode result, failing acquisitions, pass limit and the
+    // window-system messages: what the scripted backend is given as it is.
+    // Its Escape is the plan's own (below), which the runner wires in.
+    scripted::Script script;
 
     EscapeMode escape = EscapeMode::Never;
     long escapeStart = 0;
@@ -59,8 +49,7 @@ struct Plan {
     int prePosted = 0;
     UINT prePostedMessage = WM_NULL;
 
-    std::vector<Injection> injections; // through the window system
-    std::vector<Flood> floods;         // through PostMessageA
+    std::vector<Flood> floods; // through PostMessageA
 };
 
 Plan Decode(const std::uint8_t *data, std::size_t size);

@@ -81,7 +81,7 @@ const Plan *g_failingPlan = nullptr;
 long PostedAfter(const Plan &plan, long pass)
 {
     long n = 0;
-    for (const Injection &inj : plan.injections) {
+    for (const Injection &inj : plan.script.injections) {
         n += inj.pass > pass ? 1 : 0;
     }
     for (const Flood &f : plan.floods) {
@@ -128,7 +128,7 @@ bool CloseInjected(const Run &run, long pass)
         platform::g_core.queueSize >= platform::kQueueCapacity - 1) {
         return false;
     }
-    for (const Injection &inj : run.plan->injections) {
+    for (const Injection &inj : run.plan->script.injections) {
         if (inj.pass == pass && EndsWindow(inj.message)) {
             return true;
         }
@@ -192,11 +192,12 @@ bool OnEscapePoll(Run &run, long pass)
 // Set-up failures that must end in teardown before the first pass.
 Due StartupDue(const Plan &plan, const scripted::Record &rec)
 {
-    const bool displayRefused = plan.screenWidth <= 0 || plan.screenHeight <= 0 ||
-                                plan.displayModeResult != DISP_CHANGE_SUCCESSFUL;
+    const bool displayRefused = plan.script.screenWidth <= 0 || plan.script.screenHeight <= 0 ||
+                                plan.script.displayModeResult != DISP_CHANGE_SUCCESSFUL;
     const bool contextFailed =
-        rec.window != 0 && (plan.failDC || plan.failChoosePixelFormat || plan.failSetPixelFormat ||
-                            plan.failCreateContext || plan.failMakeCurrent);
+        rec.window != 0 && (plan.script.failDC || plan.script.failChoosePixelFormat ||
+                            plan.script.failSetPixelFormat || plan.script.failCreateContext ||
+                            plan.script.failMakeCurrent);
     Due due;
     if (displayRefused || contextFailed) {
         due.pass = 0;
@@ -253,7 +254,7 @@ Due EarliestDue(const Plan &plan, const scripted::Record &rec, const Due &observ
 // Whether any message in the plan can reach the window as WM_CREATE.
 bool SendsCreate(const Plan &plan)
 {
-    for (const Injection &inj : plan.injections) {
+    for (const Injection &inj : plan.script.injections) {
         if (inj.message == WM_CREATE) {
             return true;
         }
@@ -277,11 +278,11 @@ void CheckEnding(const Plan &plan, const harness::Outcome &outcome, const script
 
     if (outcome.ranAway) {
         // Nothing asked it to stop: running until the limit is its job.
-        if (due.pass >= 0 && Deadline(plan, due) <= plan.maxPasses) {
+        if (due.pass >= 0 && Deadline(plan, due) <= plan.script.maxPasses) {
             Fail("still running after %ld passes; teardown was due at pass %ld (%s) with %ld "
                  "messages queued and at most %ld posted later, so it should have ended by "
                  "pass %ld",
-                 plan.maxPasses, due.pass, due.why, due.queued, PostedAfter(plan, due.pass),
+                 plan.script.maxPasses, due.pass, due.why, due.queued, PostedAfter(plan, due.pass),
                  Deadline(plan, due));
         }
         return;
@@ -306,8 +307,8 @@ void CheckEnding(const Plan &plan, const harness::Outcome &outcome, const script
     // only the process exit cleans up after: a refused display mode tears
     // down before the window, and its context, even exist; and a WM_CREATE
     // sent again from outside makes a second context over the first.
-    const bool displayAccepted = plan.screenWidth > 0 && plan.screenHeight > 0 &&
-                                 plan.displayModeResult == DISP_CHANGE_SUCCESSFUL;
+    const bool displayAccepted = plan.script.screenWidth > 0 && plan.script.screenHeight > 0 &&
+                                 plan.script.displayModeResult == DISP_CHANGE_SUCCESSFUL;
     if (displayAccepted && !SendsCreate(plan) &&
         (rec.contextsDeleted != rec.contextsCreated || rec.current != 0)) {
         Fail("exited with %d of %d rendering contexts deleted and context 0x%lx current",
@@ -344,20 +345,7 @@ Summary RunOne(const std::uint8_t *data, std::size_t size)
     harness::FreshProcess();
 
     scripted::Script &script = scripted::CurrentScript();
-    script.screenWidth = plan.screenWidth;
-    script.screenHeight = plan.screenHeight;
-    script.displayModeResult = plan.displayModeResult;
-    script.failWindow = plan.failWindow;
-    script.failDC = plan.failDC;
-    script.failChoosePixelFormat = plan.failChoosePixelFormat;
-    script.failSetPixelFormat = plan.failSetPixelFormat;
-    script.failCreateContext = plan.failCreateContext;
-    script.failMakeCurrent = plan.failMakeCurrent;
-    script.maxPasses = plan.maxPasses;
-    for (const Injection &inj : plan.injections) {
-        script.injections.push_back(
-            scripted::Injection{inj.pass, inj.message, inj.wParam, inj.lParam});
-    }
+    script = plan.script;
 
     Run run;
     run.plan = &plan;
