@@ -2,6 +2,8 @@
 // window that each pass only clears, sleeps 1 ms and swaps, with the
 // framebuffer the program's pixel format gets. Runs until SIGTERM or
 // SIGINT.
+#include "pass/same_framebuffer.h"
+
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -31,25 +33,8 @@ int main()
         return 1;
     }
     const int screen = DefaultScreen(display);
-    const int attributes[] = {GLX_X_RENDERABLE,
-                              True,
-                              GLX_DRAWABLE_TYPE,
-                              GLX_WINDOW_BIT,
-                              GLX_RENDER_TYPE,
-                              GLX_RGBA_BIT,
-                              GLX_DOUBLEBUFFER,
-                              True,
-                              GLX_RED_SIZE,
-                              8,
-                              GLX_GREEN_SIZE,
-                              8,
-                              GLX_BLUE_SIZE,
-                              8,
-                              GLX_DEPTH_SIZE,
-                              16,
-                              None};
     int count = 0;
-    GLXFBConfig *configs = glXChooseFBConfig(display, screen, attributes, &count);
+    GLXFBConfig *configs = glXChooseFBConfig(display, screen, kSameFramebuffer, &count);
     XVisualInfo *visual = count > 0 ? glXGetVisualFromFBConfig(display, configs[0]) : nullptr;
     if (visual == nullptr) {
         std::fprintf(stderr, "floor: no GLX configuration\n");

@@ -1,6 +1,7 @@
 // The frame loop's pass written with SDL2, asking for the framebuffer our
 // pixel format gets, in a window of the same size.
 #include "pass_harness.h"
+#include "same_framebuffer.h"
 
 #include <GL/glx.h>
 #include <SDL.h>
@@ -38,25 +39,9 @@ void PickOurVisual()
     if (display == nullptr) {
         return;
     }
-    const int attributes[] = {GLX_X_RENDERABLE,
-                              True,
-                              GLX_DRAWABLE_TYPE,
-                              GLX_WINDOW_BIT,
-                              GLX_RENDER_TYPE,
-                              GLX_RGBA_BIT,
-                              GLX_DOUBLEBUFFER,
-                              True,
-                              GLX_RED_SIZE,
-                              8,
-                              GLX_GREEN_SIZE,
-                              8,
-                              GLX_BLUE_SIZE,
-                              8,
-                              GLX_DEPTH_SIZE,
-                              16,
-                              None};
     int count = 0;
-    GLXFBConfig *configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
+    GLXFBConfig *configs =
+        glXChooseFBConfig(display, DefaultScreen(display), kSameFramebuffer, &count);
     for (int i = 0; i < count; ++i) {
         int depth = 0, alpha = 0, stencil = 0, visual = 0;
         glXGetFBConfigAttrib(display, configs[i], GLX_DEPTH_SIZE, &depth);
