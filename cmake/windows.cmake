@@ -1,17 +1,33 @@
-# The Windows executable: tower.exe, a 32-bit GUI program over the system's
-# own OpenGL and GLU. The renderer and shell libraries build it unchanged.
+# The Windows executable: tower.exe, a GUI program over the system's own
+# OpenGL and GLU, 32-bit (the one that ships) or 64-bit. The renderer and shell
+# libraries build it unchanged.
 
 set(TOWER_WINDOWS_DIR ${CMAKE_CURRENT_LIST_DIR}/windows)
+
+# Windows refuses to start a program whose manifest names another
+# architecture than its own ("side-by-side configuration is incorrect"), so
+# each build writes its own.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TOWER_MANIFEST_ARCH x86)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(ARM64|arm64|aarch64)$")
+  set(TOWER_MANIFEST_ARCH arm64)
+else()
+  set(TOWER_MANIFEST_ARCH amd64)
+endif()
+set(TOWER_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/tower.manifest)
+configure_file(${TOWER_WINDOWS_DIR}/tower.manifest.in ${TOWER_MANIFEST} @ONLY)
 
 if(MSVC)
   # The MSVC linker writes its own manifest; a listed .manifest source is
   # merged into it, where a second RT_MANIFEST resource would clash.
-  set(tower_resources ${TOWER_WINDOWS_DIR}/tower.manifest)
+  set(tower_resources ${TOWER_MANIFEST})
 else()
   enable_language(RC)
-  set(tower_resources ${TOWER_WINDOWS_DIR}/tower.rc)
-  set_source_files_properties(${TOWER_WINDOWS_DIR}/tower.rc PROPERTIES
-    OBJECT_DEPENDS ${TOWER_WINDOWS_DIR}/tower.manifest)
+  # Beside the manifest it names, which the resource compiler finds by the
+  # script's own folder.
+  set(tower_resources ${CMAKE_CURRENT_BINARY_DIR}/tower.rc)
+  configure_file(${TOWER_WINDOWS_DIR}/tower.rc ${tower_resources} COPYONLY)
+  set_source_files_properties(${tower_resources} PROPERTIES OBJECT_DEPENDS ${TOWER_MANIFEST})
 endif()
 
 # WinMain lives in the shell library; the executable adds only its resources.
@@ -55,6 +71,10 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_NAME tower)
 set(CPACK_PACKAGE_VENDOR tower)
-set(CPACK_PACKAGE_FILE_NAME tower-${PROJECT_VERSION}-win32)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(CPACK_PACKAGE_FILE_NAME tower-${PROJECT_VERSION}-win32)
+else()
+  set(CPACK_PACKAGE_FILE_NAME tower-${PROJECT_VERSION}-win64)
+endif()
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A tower of colour-blended triangles, full screen in 16-bit colour")
 include(CPack)
