@@ -1,6 +1,6 @@
 # Shared by the Wine checks: a private X server, tower.exe under Wine, and
 # leaving nothing behind. Each check is its own bash process that sources this.
-# The driver exports TOWER_EXE, WINEPREFIX, TOWER_WINE_TOOLS and
+# The driver exports TOWER_EXE, WINEPREFIX, WINELOADER, TOWER_WINE_TOOLS and
 # TOWER_SCREEN_CHECK.
 # shellcheck shell=bash
 # TOWER_RC and the other results are read by the checks that source this.
@@ -53,7 +53,7 @@ start_xvfb()
 start_tower()
 {
     TOWER_LOG="$CHECK_TMP/tower.log"
-    timeout -k 5 60 wine "$TOWER_EXE" >"$TOWER_LOG" 2>&1 &
+    timeout -k 5 60 "$WINELOADER" "$TOWER_EXE" >"$TOWER_LOG" 2>&1 &
     TOWER_PID=$!
 }
 
