@@ -46,6 +46,9 @@ TOWER_TEST_PACKAGES=(
     g++-mingw-w64-i686-win32
 )
 
+# What making the icon and the README's animation needs, beyond building.
+TOWER_PICTURE_PACKAGES=(python3 imagemagick icoutils xvfb xauth xdotool webp)
+
 # Try to run a 32-bit x86 program: a 91-byte static ELF whose only code is
 # exit(0). Succeeds where this machine executes 32-bit programs; otherwise
 # prints what the kernel said ("Exec format error" where it has no 32-bit

@@ -46,20 +46,35 @@ EGLint Attrib(EGLConfig config, EGLint name)
     return value;
 }
 
-// eglChooseConfig sorts deeper colour buffers first, so the exact 565 / 16
-// config has to be picked out by hand; any other match is only a fallback.
-EGLConfig PickConfig(bool *exact)
+// The channel sizes of each colour buffer Open offers.
+struct ChannelBits {
+    EGLint red, green, blue, alpha;
+    const char *name;
+};
+
+ChannelBits BitsOf(Colour colour)
+{
+    return colour == Colour::kRgba8888 ? ChannelBits{8, 8, 8, 8, "RGBA 8888"}
+                                       : ChannelBits{5, 6, 5, 0, "RGB 565"};
+}
+
+// eglChooseConfig sorts deeper colour buffers first, so the exact config with
+// 16 depth bits has to be picked out by hand; any other match is only a
+// fallback.
+EGLConfig PickConfig(const ChannelBits &bits, bool *exact)
 {
     const EGLint wanted[] = {EGL_SURFACE_TYPE,
                              EGL_PBUFFER_BIT,
                              EGL_RENDERABLE_TYPE,
                              EGL_OPENGL_BIT,
                              EGL_RED_SIZE,
-                             5,
+                             bits.red,
                              EGL_GREEN_SIZE,
-                             6,
+                             bits.green,
                              EGL_BLUE_SIZE,
-                             5,
+                             bits.blue,
+                             EGL_ALPHA_SIZE,
+                             bits.alpha,
                              EGL_DEPTH_SIZE,
                              16,
                              EGL_SAMPLE_BUFFERS,
@@ -72,9 +87,10 @@ EGLConfig PickConfig(bool *exact)
     std::vector<EGLConfig> configs(static_cast<size_t>(count));
     eglChooseConfig(g_display, wanted, configs.data(), count, &count);
     for (EGLConfig config : configs) {
-        if (Attrib(config, EGL_RED_SIZE) == 5 && Attrib(config, EGL_GREEN_SIZE) == 6 &&
-            Attrib(config, EGL_BLUE_SIZE) == 5 && Attrib(config, EGL_ALPHA_SIZE) == 0 &&
-            Attrib(config, EGL_DEPTH_SIZE) == 16) {
+        if (Attrib(config, EGL_RED_SIZE) == bits.red &&
+            Attrib(config, EGL_GREEN_SIZE) == bits.green &&
+            Attrib(config, EGL_BLUE_SIZE) == bits.blue &&
+            Attrib(config, EGL_ALPHA_SIZE) == bits.alpha && Attrib(config, EGL_DEPTH_SIZE) == 16) {
             *exact = true;
             return config;
         }
@@ -85,7 +101,7 @@ EGLConfig PickConfig(bool *exact)
 
 } // namespace
 
-bool Open(int width, int height, std::string *description, std::string *why)
+bool Open(int width, int height, std::string *description, std::string *why, Colour colour)
 {
     Close();
     const char *clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
@@ -114,8 +130,9 @@ bool Open(int width, int height, std::string *description, std::string *why)
         Close();
         return false;
     }
+    const ChannelBits bits = BitsOf(colour);
     bool exact = false;
-    EGLConfig config = PickConfig(&exact);
+    EGLConfig config = PickConfig(bits, &exact);
     if (config == nullptr) {
         *why = "no EGL config with a desktop-GL pbuffer and a depth buffer";
         Close();
@@ -143,9 +160,9 @@ bool Open(int width, int height, std::string *description, std::string *why)
     }
     std::ostringstream text;
     text << "EGL surfaceless pbuffer " << width << "x" << height << ", config 0x" << std::hex
-         << Attrib(config, EGL_CONFIG_ID) << std::dec
-         << (exact ? " (RGB 565, depth 16)" : " (no RGB 565 / depth 16 config; nearest match)")
-         << ": " << DescribeCurrentBuffers();
+         << Attrib(config, EGL_CONFIG_ID) << std::dec << " (" << bits.name
+         << (exact ? ", depth 16)" : " / depth 16 not offered; nearest match)") << ": "
+         << DescribeCurrentBuffers();
     *description = text.str();
     return true;
 }

@@ -16,14 +16,17 @@ std::vector<std::uint32_t> g_pixels;
 
 } // namespace
 
-bool Open(int width, int height, std::string *description, std::string *why)
+bool Open(int width, int height, std::string *description, std::string *why, Colour colour)
 {
     Close();
-    // RGB 565 first; an OSMesa without it still renders the scene in RGBA.
-    bool is565 = true;
-    g_context = OSMesaCreateContextExt(OSMESA_RGB_565, 16, 0, 0, nullptr);
+    // RGB 565 when asked for; an OSMesa without it still renders the scene
+    // in RGBA.
+    bool is565 = false;
+    if (colour == Colour::kRgb565) {
+        g_context = OSMesaCreateContextExt(OSMESA_RGB_565, 16, 0, 0, nullptr);
+        is565 = g_context != nullptr;
+    }
     if (g_context == nullptr) {
-        is565 = false;
         g_context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
     }
     if (g_context == nullptr) {
@@ -40,8 +43,10 @@ bool Open(int width, int height, std::string *description, std::string *why)
     }
     std::ostringstream text;
     text << "OSMesa " << width << "x" << height
-         << (is565 ? " (RGB 565, depth 16)" : " (no RGB 565; RGBA 8888, depth 16)") << ": "
-         << DescribeCurrentBuffers();
+         << (is565                       ? " (RGB 565, depth 16)"
+             : colour == Colour::kRgb565 ? " (no RGB 565; RGBA 8888, depth 16)"
+                                         : " (RGBA 8888, depth 16)")
+         << ": " << DescribeCurrentBuffers();
     *description = text.str();
     return true;
 }
