@@ -46,6 +46,8 @@ TOWER_TEST_PACKAGES=(
     g++-mingw-w64-i686-win32
 )
 
+# What making and checking the Linux packages needs, beyond building.
+TOWER_PACKAGE_PACKAGES=(python3 file dpkg-dev lintian desktop-file-utils xvfb xauth xdotool)
 # What making the icon and the README's animation needs, beyond building.
 TOWER_PICTURE_PACKAGES=(python3 imagemagick icoutils xvfb xauth xdotool webp)
 
