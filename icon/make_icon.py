@@ -40,7 +40,8 @@ def run(*args, **kwargs):
 def build_renderer(build_dir):
     jobs = os.environ.get("TOWER_JOBS", "2")
     run("cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release",
-        "-DTOWER_BUILD_TESTS=OFF", "-DTOWER_BUILD_BENCH=OFF", stdout=subprocess.DEVNULL)
+        "-DTOWER_BUILD_TESTS=OFF", "-DTOWER_BUILD_BENCH=OFF", "-DTOWER_BUILD_ICON_TOOL=ON",
+        stdout=subprocess.DEVNULL)
     run("cmake", "--build", build_dir, "--target", "tower_icon_frame", "-j", jobs,
         stdout=subprocess.DEVNULL)
     return os.path.join(build_dir, "icon", "tower_icon_frame")

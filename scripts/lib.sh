@@ -48,8 +48,10 @@ TOWER_TEST_PACKAGES=(
 
 # What making and checking the Linux packages needs, beyond building.
 TOWER_PACKAGE_PACKAGES=(python3 file dpkg-dev lintian desktop-file-utils xvfb xauth xdotool)
-# What making the icon and the README's animation needs, beyond building.
-TOWER_PICTURE_PACKAGES=(python3 imagemagick icoutils xvfb xauth xdotool webp)
+# What making the icon (on the pixel tests' offscreen GL) and the README's
+# animation need, beyond building.
+TOWER_PICTURE_PACKAGES=(libegl-dev libegl-mesa0 python3 imagemagick icoutils
+    xvfb xauth xdotool webp)
 
 # Try to run a 32-bit x86 program: a 91-byte static ELF whose only code is
 # exit(0). Succeeds where this machine executes 32-bit programs; otherwise
