@@ -17,17 +17,22 @@ endif()
 set(TOWER_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/tower.manifest)
 configure_file(${TOWER_WINDOWS_DIR}/tower.manifest.in ${TOWER_MANIFEST} @ONLY)
 
+# The resource script goes beside the icon and the manifest it names, which
+# the resource compiler finds by the script's own folder.
+enable_language(RC)
+set(TOWER_RC ${CMAKE_CURRENT_BINARY_DIR}/tower.rc)
+configure_file(${TOWER_WINDOWS_DIR}/tower.rc ${TOWER_RC} COPYONLY)
+configure_file(${PROJECT_SOURCE_DIR}/icon/tower.ico ${CMAKE_CURRENT_BINARY_DIR}/tower.ico COPYONLY)
+set_source_files_properties(${TOWER_RC} PROPERTIES
+  OBJECT_DEPENDS "${TOWER_MANIFEST};${CMAKE_CURRENT_BINARY_DIR}/tower.ico")
 if(MSVC)
   # The MSVC linker writes its own manifest; a listed .manifest source is
-  # merged into it, where a second RT_MANIFEST resource would clash.
-  set(tower_resources ${TOWER_MANIFEST})
+  # merged into it, where a second RT_MANIFEST resource would clash. The
+  # script then brings the icon alone.
+  set(tower_resources ${TOWER_RC} ${TOWER_MANIFEST})
+  set_source_files_properties(${TOWER_RC} PROPERTIES COMPILE_DEFINITIONS TOWER_RC_NO_MANIFEST)
 else()
-  enable_language(RC)
-  # Beside the manifest it names, which the resource compiler finds by the
-  # script's own folder.
-  set(tower_resources ${CMAKE_CURRENT_BINARY_DIR}/tower.rc)
-  configure_file(${TOWER_WINDOWS_DIR}/tower.rc ${tower_resources} COPYONLY)
-  set_source_files_properties(${tower_resources} PROPERTIES OBJECT_DEPENDS ${TOWER_MANIFEST})
+  set(tower_resources ${TOWER_RC})
 endif()
 
 # WinMain lives in the shell library; the executable adds only its resources.

@@ -2,7 +2,8 @@
 # tower.exe, as built for TOWER_ARCH (x86 or x64), is a GUI program of that
 # machine type that imports only DLLs every Windows has, carries a manifest
 # naming its own architecture, DPI-aware and claiming no Windows 8 or later,
-# and stays small once stripped. These need no Wine, so they run everywhere.
+# has the tower as its first icon, and stays small once stripped. These need
+# no Wine, so they run everywhere.
 set -euo pipefail
 # The driver exports TOWER_EXE, TOWER_ARCH, TOWER_OBJDUMP and TOWER_STRIP.
 
@@ -50,10 +51,22 @@ for guid in 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d
     fi
 done
 
+# Explorer shows the first icon group. wrestool rebuilds it as an .ico file,
+# padded with zeros at the end; up to there it must be ours, byte for byte.
+icon=$TOWER_ROOT/icon/tower.ico
+first_group=$(wrestool -l --type=14 "$TOWER_EXE" | head -n1 | grep -o -- '--name=[^ ]*') ||
+    fail "no icon resource"
+extracted=$(mktemp)
+trap 'rm -f "$extracted"' EXIT
+wrestool -x --type=14 "$first_group" -o "$extracted" "$TOWER_EXE" ||
+    fail "wrestool cannot extract the icon group ($first_group)"
+cmp -s -n "$(stat -c %s "$icon")" "$extracted" "$icon" ||
+    fail "the first icon group ($first_group) is not icon/tower.ico"
+
 # The code, stripped, is what a runtime dragged in by accident would swell;
 # resources are left out of the budget.
 stripped=$(mktemp)
-trap 'rm -f "$stripped"' EXIT
+trap 'rm -f "$extracted" "$stripped"' EXIT
 "$TOWER_STRIP" -o "$stripped" "$TOWER_EXE"
 size=$(stat -c %s "$stripped")
 rsrc=$("$TOWER_OBJDUMP" -h "$stripped" | awk '$2 == ".rsrc" { print $3 }')
