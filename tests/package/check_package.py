@@ -3,8 +3,8 @@
 
 Usage: check_package.py [--build-dir DIR] [--install]
 
-Without --build-dir, the program alone is configured and built in
-build/package. cpack then makes the .deb and the .tar.gz, and this checks:
+Without --build-dir, the program alone is configured and built with the
+linux-program preset. cpack then makes the .deb and the .tar.gz, and this checks:
   - both hold exactly the program, its menu entry, icons, manual page and
     docs, and nothing else (no tests, no benchmarks);
   - the .deb's Depends are the packages that own the libraries the binary
@@ -85,9 +85,7 @@ def output(args, **kwargs):
 def build_packages(build_dir, configure):
     jobs = os.environ.get("TOWER_JOBS", "2")
     if configure:
-        run(["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-             "-DTOWER_WERROR=ON", "-DTOWER_BUILD_TESTS=OFF", "-DTOWER_BUILD_BENCH=OFF"],
-            stdout=subprocess.DEVNULL)
+        run(["cmake", "--preset", "linux-program"], cwd=ROOT, stdout=subprocess.DEVNULL)
     run(["cmake", "--build", build_dir, "--target", "tower", "-j", jobs],
         stdout=subprocess.DEVNULL)
     for old in glob.glob(os.path.join(build_dir, "tower*.deb")) + \
@@ -328,7 +326,7 @@ def main():
     sys.stdout.reconfigure(line_buffering=True)
 
     started = time.monotonic()
-    build_dir = os.path.abspath(args.build_dir or os.path.join(ROOT, "build", "package"))
+    build_dir = os.path.abspath(args.build_dir or os.path.join(ROOT, "build", "linux-program"))
     deb, tarball = build_packages(build_dir, configure=args.build_dir is None)
     screen_check = build_screen_check(build_dir)
     checks = Checks()
