@@ -356,7 +356,7 @@ def main():
 
         if args.install:
             as_root = [] if os.geteuid() == 0 else ["sudo"]
-            run(as_root + ["apt-get", "install", "-y", "-q", os.path.abspath(deb)],
+            run(as_root + ["apt-get", "install", "--reinstall", "-y", "-q", os.path.abspath(deb)],
                 env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
             path = os.environ.get("PATH", "/usr/bin:/bin")
         else:
