@@ -41,8 +41,9 @@ TOWER_BUILD_PACKAGES=(
 # What the tests and benchmarks add to it.
 TOWER_TEST_PACKAGES=(
     libegl-dev libegl-mesa0
-    libgtest-dev libbenchmark-dev libglfw3-dev libsdl2-dev
+    libgtest-dev libbenchmark-dev libglfw3-dev libsdl2-dev libpng-dev
     xvfb xauth xdotool x11-utils apitrace python3 valgrind
+    openbox weston xwayland
     g++-mingw-w64-i686-win32
 )
 

@@ -12,6 +12,7 @@
 
 namespace {
 
+using e2e::Desktop;
 using e2e::TowerSession;
 
 // A quit is noticed within a frame or two; 2 s leaves room for a loaded
@@ -46,27 +47,64 @@ void StartOrFail(TowerSession &session)
     ASSERT_TRUE(session.Start(800, 600, 24, &error)) << error;
 }
 
-TEST(TowerQuit, EscapeEndsItEvenWithTheFocusElsewhere)
+class TowerQuitOn : public ::testing::TestWithParam<Desktop> {};
+
+INSTANTIATE_TEST_SUITE_P(Desktops, TowerQuitOn,
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston),
+                         [](const auto &info) { return e2e::DesktopName(info.param); });
+
+// Give the keyboard focus to another client's window, once a window manager
+// has let it be seen.
+void FocusAnotherWindow(TowerSession &session)
 {
-    TowerSession session;
-    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
-    // The key is polled globally, so it must work while another client's
-    // window holds the keyboard focus.
     Display *x = session.X();
     Window other = XCreateSimpleWindow(x, DefaultRootWindow(x), 10, 10, 50, 50, 0, 0, 0);
+    XStoreName(x, other, "another client");
     XMapRaised(x, other);
-    XSync(x, False);
+    ASSERT_EQ(e2e::WaitForViewableWindow(x, "another client", 5000), other);
     XSetInputFocus(x, other, RevertToParent, CurrentTime);
-    XSync(x, False);
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(x, &focus, &revert);
-    ASSERT_EQ(focus, other);
+    ASSERT_EQ(e2e::WaitForFocus(x, other, 2000), other);
+}
 
-    auto start = std::chrono::steady_clock::now();
-    std::string error;
-    ASSERT_TRUE(session.PressEscape(&error)) << error;
-    ExpectCleanExit(session, kQuitMs, start);
+// The window has the focus as a user would leave it: openbox gives it on
+// mapping; headless weston has no seat, so no click can reach its window
+// manager, and the focus is set as that manager sets it on a click.
+void FocusTheWindow(TowerSession &session)
+{
+    Display *x = session.X();
+    Window window = session.TowerWindow();
+    if (session.Kind() == Desktop::kWeston) {
+        XSetInputFocus(x, window, RevertToPointerRoot, CurrentTime);
+    }
+    ASSERT_EQ(e2e::WaitForFocus(x, window, 2000), window);
+}
+
+// On X the key is polled globally, so it must also work while another
+// client's window holds the keyboard focus. Xwayland hears keys only while
+// one of its windows has the compositor's focus, so there it is pressed with
+// the program's window focused.
+TEST_P(TowerQuitOn, EscapeEndsIt)
+{
+    std::vector<bool> elsewhere{true};
+    if (GetParam() == Desktop::kOpenbox) {
+        elsewhere = {false, true};
+    } else if (GetParam() == Desktop::kWeston) {
+        elsewhere = {false};
+    }
+    for (bool focusElsewhere : elsewhere) {
+        SCOPED_TRACE(focusElsewhere ? "another window focused" : "its window focused");
+        TowerSession session(GetParam());
+        ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+        if (focusElsewhere) {
+            ASSERT_NO_FATAL_FAILURE(FocusAnotherWindow(session));
+        } else {
+            ASSERT_NO_FATAL_FAILURE(FocusTheWindow(session));
+        }
+        auto start = std::chrono::steady_clock::now();
+        std::string error;
+        ASSERT_TRUE(session.PressEscape(&error)) << error;
+        ExpectCleanExit(session, kQuitMs, start);
+    }
 }
 
 TEST(TowerQuit, EscapeHeldDownEndsItOnce)
@@ -87,9 +125,17 @@ TEST(TowerQuit, EscapeHeldDownEndsItOnce)
     EXPECT_EQ(session.Stderr(), "");
 }
 
-TEST(TowerQuit, ClosingTheWindowEndsIt)
+class TowerCloseOn : public ::testing::TestWithParam<Desktop> {};
+
+INSTANTIATE_TEST_SUITE_P(Desktops, TowerCloseOn,
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox),
+                         [](const auto &info) { return e2e::DesktopName(info.param); });
+
+// Closed as a window manager does it (WM_DELETE_WINDOW), or under openbox by
+// the manager itself, asked through EWMH as a taskbar would.
+TEST_P(TowerCloseOn, ClosingTheWindowEndsIt)
 {
-    TowerSession session;
+    TowerSession session(GetParam());
     ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
     Display *x = session.X();
     // A window manager only sends WM_DELETE_WINDOW to windows that take part.
@@ -105,7 +151,11 @@ TEST(TowerQuit, ClosingTheWindowEndsIt)
     ASSERT_TRUE(listed) << "WM_PROTOCOLS lacks WM_DELETE_WINDOW";
 
     auto start = std::chrono::steady_clock::now();
-    e2e::SendDeleteWindow(x, session.TowerWindow());
+    if (GetParam() == Desktop::kOpenbox) {
+        e2e::SendNetCloseWindow(x, session.TowerWindow());
+    } else {
+        e2e::SendDeleteWindow(x, session.TowerWindow());
+    }
     ExpectCleanExit(session, kQuitMs, start);
 }
 

@@ -1,9 +1,9 @@
 // tower_screen_check: does the X screen show the tower?
 //
-// Usage: tower_screen_check [--expect-depth N] [--max-frames N]
+// Usage: tower_screen_check [--expect-depth N] [--max-frames N] [--png FILE]
 //
-// Connects to $DISPLAY, grabs the root window and checks, printing what it
-// measured:
+// Connects to $DISPLAY and grabs the root window, or reads a compositor's
+// screenshot from FILE, and checks, printing what it measured:
 //   - the screen's depth is N, when --expect-depth is given;
 //   - the four corners are black (the clear colour: in our model no frame up
 //     to phase 200 brings a vertex within 6% of the width of a 4:3 screen's
@@ -61,13 +61,16 @@ constexpr int kGridRows = 60;
 struct Args {
     int expectDepth = 0;
     int maxFrames = 50000;
+    std::string png;
 };
 
 bool ParseArgs(int argc, char **argv, Args *args)
 {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if ((a == "--expect-depth" || a == "--max-frames") && i + 1 < argc) {
+        if (a == "--png" && i + 1 < argc) {
+            args->png = argv[++i];
+        } else if ((a == "--expect-depth" || a == "--max-frames") && i + 1 < argc) {
             int value = std::atoi(argv[++i]);
             if (value <= 0) {
                 return false;
@@ -176,19 +179,22 @@ int main(int argc, char **argv)
 {
     Args args;
     if (!ParseArgs(argc, argv, &args)) {
-        std::fprintf(stderr, "usage: %s [--expect-depth N] [--max-frames N]\n", argv[0]);
-        return 2;
-    }
-    Display *display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "cannot open display '%s'\n",
-                     getenv("DISPLAY") ? getenv("DISPLAY") : "");
+        std::fprintf(stderr, "usage: %s [--expect-depth N] [--max-frames N] [--png FILE]\n",
+                     argv[0]);
         return 2;
     }
     e2e::Screenshot shot;
     std::string error;
-    bool grabbed = e2e::GrabScreen(display, &shot, &error);
-    XCloseDisplay(display);
+    bool grabbed = false;
+    if (!args.png.empty()) {
+        grabbed = e2e::LoadPng(args.png, &shot, &error);
+    } else if (Display *display = XOpenDisplay(nullptr)) {
+        grabbed = e2e::GrabScreen(display, &shot, &error);
+        XCloseDisplay(display);
+    } else {
+        error = std::string("cannot open display '") +
+                (getenv("DISPLAY") ? getenv("DISPLAY") : "") + "'";
+    }
     if (!grabbed) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;

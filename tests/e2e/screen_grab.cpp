@@ -1,6 +1,7 @@
 #include "screen_grab.h"
 
 #include <X11/Xutil.h>
+#include <png.h>
 
 namespace e2e {
 
@@ -62,6 +63,32 @@ bool GrabScreen(Display *display, Screenshot *shot, std::string *error)
         }
     }
     XDestroyImage(image);
+    return true;
+}
+
+bool LoadPng(const std::string &path, Screenshot *shot, std::string *error)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        *error = path + ": " + image.message;
+        return false;
+    }
+    image.format = PNG_FORMAT_RGB;
+    std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+        *error = path + ": " + image.message;
+        png_image_free(&image);
+        return false;
+    }
+    shot->width = static_cast<int>(image.width);
+    shot->height = static_cast<int>(image.height);
+    shot->depth = 24;
+    shot->pixels.resize(static_cast<size_t>(shot->width) * shot->height);
+    for (size_t i = 0; i < shot->pixels.size(); ++i) {
+        shot->pixels[i] = static_cast<unsigned>(rgb[3 * i]) << 16 |
+                          static_cast<unsigned>(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    }
     return true;
 }
 

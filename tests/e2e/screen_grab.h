@@ -9,7 +9,7 @@
 
 namespace e2e {
 
-// The root window's pixels as 0xRRGGBB values, row by row from the top, with
+// The screen's pixels as 0xRRGGBB values, row by row from the top, with
 // each channel widened to 8 bits whatever the screen's depth.
 struct Screenshot {
     int width = 0;
@@ -23,8 +23,13 @@ struct Screenshot {
     }
 };
 
-// Returns false, with the reason in error, when the grab fails.
+// The root window's pixels. Returns false, with the reason in error, when the
+// grab fails.
 bool GrabScreen(Display *display, Screenshot *shot, std::string *error);
+
+// A compositor's own screenshot, saved as PNG: under Xwayland the root window
+// holds no picture of the screen.
+bool LoadPng(const std::string &path, Screenshot *shot, std::string *error);
 
 } // namespace e2e
 

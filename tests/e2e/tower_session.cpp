@@ -3,21 +3,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace e2e {
 
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-TowerSession::TowerSession()
+TowerSession::TowerSession(Desktop desktop) : server_(desktop)
 {
     const char *tmp = getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tower-e2e-XXXXXX";
@@ -36,17 +26,14 @@ TowerSession::~TowerSession()
     }
 }
 
-bool TowerSession::StartServer(int width, int height, int depth, std::string *error)
+bool TowerSession::StartServer(int width, int height, int depth, std::string *error,
+                               const std::vector<std::string> &xvfbArgs)
 {
     if (dir_.empty()) {
         *error = "cannot make a temporary directory";
         return false;
     }
-    if (!server_.Start(width, height, depth, dir_ + "/xvfb.log", error)) {
-        *error += "\n" + ReadFile(dir_ + "/xvfb.log");
-        return false;
-    }
-    return true;
+    return server_.Start(width, height, depth, dir_, error, xvfbArgs);
 }
 
 bool TowerSession::Start(int width, int height, int depth, std::string *error,
@@ -62,6 +49,12 @@ bool TowerSession::StartWithPrimaryOutput(int width, int height, int outputWidth
     return StartServer(width, height, 24, error) &&
            SetPrimaryOutput(X(), outputWidth, outputHeight, error) &&
            StartProgram({}, 10000, error);
+}
+
+bool TowerSession::StartWithoutGlx(int width, int height, std::string *error)
+{
+    return StartServer(width, height, 24, error, {"-extension", "GLX"}) &&
+           program_.Start({TOWER_EXE}, Env(), error, ChildIo{-1, "", dir_ + "/stderr"});
 }
 
 bool TowerSession::StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
@@ -99,9 +92,9 @@ std::string TowerSession::Stderr() const
     return ReadFile(dir_ + "/stderr");
 }
 
-bool TowerSession::Escape(bool down, std::string *error)
+bool TowerSession::Key(const std::string &key, bool down, std::string *error)
 {
-    Exit e = Run({"xdotool", down ? "keydown" : "keyup", "Escape"}, 5000, error);
+    Exit e = Run({"xdotool", down ? "keydown" : "keyup", key}, 5000, error);
     if (!(e.exited && e.byCode && e.code == 0)) {
         if (error->empty()) {
             *error = "xdotool: " + e.Describe();
@@ -111,13 +104,13 @@ bool TowerSession::Escape(bool down, std::string *error)
     return true;
 }
 
-bool TowerSession::PressEscape(std::string *error)
+bool TowerSession::PressKey(const std::string &key, std::string *error)
 {
-    if (!Escape(true, error)) {
+    if (!Key(key, true, error)) {
         return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return Escape(false, error);
+    return Key(key, false, error);
 }
 
 Exit TowerSession::Run(const std::vector<std::string> &argv, int timeoutMs, std::string *error,

@@ -1,6 +1,6 @@
-// One run of the real program on its own Xvfb. Everything it starts (the X
-// server, the program, any wrapper around it) is killed and reaped when the
-// session ends, whichever way the test went.
+// One run of the real program on its own X server, bare or on a desktop.
+// Everything it starts (the servers, the program, any wrapper around it) is
+// killed and reaped when the session ends, whichever way the test went.
 #ifndef TOWER_TESTS_E2E_TOWER_SESSION_H
 #define TOWER_TESTS_E2E_TOWER_SESSION_H
 
@@ -16,12 +16,12 @@ constexpr const char *kWindowTitle = "OpenGL base code";
 
 class TowerSession {
   public:
-    TowerSession();
+    explicit TowerSession(Desktop desktop = Desktop::kXvfb);
     ~TowerSession();
     TowerSession(const TowerSession &) = delete;
     TowerSession &operator=(const TowerSession &) = delete;
 
-    // Start Xvfb with a width x height x depth screen, then the program, run
+    // Start the X server with a width x height x depth screen, then the program, run
     // through wrapper (for instance apitrace) when one is given, and wait for
     // its window to be viewable.
     bool Start(int width, int height, int depth, std::string *error,
@@ -32,9 +32,17 @@ class TowerSession {
     bool StartWithPrimaryOutput(int width, int height, int outputWidth, int outputHeight,
                                 std::string *error);
 
+    // The program on a server without GLX, where set-up ends in message
+    // boxes instead of a window: only its start is waited for.
+    bool StartWithoutGlx(int width, int height, std::string *error);
+
     Display *X() const
     {
         return server_.Connection();
+    }
+    Desktop Kind() const
+    {
+        return server_.Kind();
     }
     Window TowerWindow() const
     {
@@ -50,24 +58,38 @@ class TowerSession {
     }
     std::vector<std::string> Env() const
     {
-        return {server_.DisplaySetting()};
+        return server_.Env();
+    }
+    // The screen as the user sees it; see XServer::Grab.
+    bool Grab(Screenshot *shot, std::string *error, std::string *png = nullptr)
+    {
+        return server_.Grab(shot, error, png);
     }
 
     // What the program wrote on its standard error so far.
     std::string Stderr() const;
 
-    // Press and release Escape through XTEST, held long enough for a polling
-    // program to see it.
-    bool PressEscape(std::string *error);
-    // Press or release it alone.
-    bool Escape(bool down, std::string *error);
+    // Press and release a key (an X keysym name) through XTEST, held long
+    // enough for a polling program to see it.
+    bool PressKey(const std::string &key, std::string *error);
+    bool PressEscape(std::string *error)
+    {
+        return PressKey("Escape", error);
+    }
+    // Press or release Escape alone.
+    bool Escape(bool down, std::string *error)
+    {
+        return Key("Escape", down, error);
+    }
 
     // Run another program against this session's display.
     Exit Run(const std::vector<std::string> &argv, int timeoutMs, std::string *error,
              const std::string &stdoutPath = "");
 
   private:
-    bool StartServer(int width, int height, int depth, std::string *error);
+    bool StartServer(int width, int height, int depth, std::string *error,
+                     const std::vector<std::string> &xvfbArgs = {});
+    bool Key(const std::string &key, bool down, std::string *error);
     bool StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
                       std::string *error);
 
@@ -76,9 +98,6 @@ class TowerSession {
     Window window_ = 0;
     std::string dir_;
 };
-
-// The whole text of a file, or empty.
-std::string ReadFile(const std::string &path);
 
 } // namespace e2e
 

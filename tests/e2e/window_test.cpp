@@ -1,5 +1,7 @@
 // The program's window and what it draws, seen from outside through the X
-// server: geometry and visual from Xlib, pixels from the server's framebuffer.
+// server: geometry and visual from Xlib, pixels from the server's framebuffer
+// or the compositor's screenshot. The desktops are a bare X server, one under
+// an EWMH window manager, and a Wayland compositor's Xwayland.
 // gtest first: Xlib defines None and Bool as macros, which break its headers.
 #include <gtest/gtest.h>
 
@@ -13,22 +15,36 @@
 
 namespace {
 
+using e2e::Desktop;
 using e2e::TowerSession;
+
+class TowerOn : public ::testing::TestWithParam<Desktop> {};
+
+INSTANTIATE_TEST_SUITE_P(Desktops, TowerOn,
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston),
+                         [](const auto &info) { return e2e::DesktopName(info.param); });
 
 // Full-screen means the window starts at the root's 0,0, has the size of the
 // primary monitor (the whole screen when RandR names none), and asks the
-// window manager for no decorations.
+// window manager for no decorations. A window manager may place it only
+// after mapping it, so the geometry is given a moment to settle.
 void ExpectCoversScreen(TowerSession &session, int width, int height)
 {
     Display *x = session.X();
     Window window = session.TowerWindow();
     XWindowAttributes attrs{};
-    ASSERT_TRUE(XGetWindowAttributes(x, window, &attrs));
     int rootX = -1;
     int rootY = -1;
-    Window child = 0;
-    ASSERT_TRUE(
-        XTranslateCoordinates(x, window, DefaultRootWindow(x), 0, 0, &rootX, &rootY, &child));
+    for (int waited = 0; waited < 5000; waited += 50) {
+        Window child = 0;
+        ASSERT_TRUE(XGetWindowAttributes(x, window, &attrs));
+        ASSERT_TRUE(
+            XTranslateCoordinates(x, window, DefaultRootWindow(x), 0, 0, &rootX, &rootY, &child));
+        if (rootX == 0 && rootY == 0 && attrs.width == width && attrs.height == height) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     EXPECT_EQ(rootX, 0);
     EXPECT_EQ(rootY, 0);
     EXPECT_EQ(attrs.width, width);
@@ -52,12 +68,22 @@ void ExpectCoversScreen(TowerSession &session, int width, int height)
     XFree(data);
 }
 
-TEST(TowerWindow, CoversA24BitScreenBorderless)
+TEST_P(TowerOn, ItsWindowCoversTheScreenBorderless)
 {
-    TowerSession session;
+    TowerSession session(GetParam());
     std::string error;
     ASSERT_TRUE(session.Start(1024, 768, 24, &error)) << error;
     ExpectCoversScreen(session, 1024, 768);
+    if (GetParam() != Desktop::kXvfb) {
+        EXPECT_TRUE(
+            e2e::HasNetWmState(session.X(), session.TowerWindow(), "_NET_WM_STATE_FULLSCREEN"))
+            << "the window manager did not make it full-screen";
+    }
+    if (GetParam() == Desktop::kOpenbox) {
+        EXPECT_EQ(e2e::WaitForFocus(session.X(), session.TowerWindow(), 2000),
+                  session.TowerWindow())
+            << "the window manager did not give it the focus";
+    }
     EXPECT_EQ(session.Stderr(), "");
 }
 
@@ -90,11 +116,11 @@ TEST(TowerWindow, TakesThePrimaryOutputNotTheWholeScreen)
 }
 
 // Wait until the program has presented something other than black.
-bool WaitForFirstLight(Display *x, e2e::Screenshot *shot, std::string *error)
+bool WaitForFirstLight(TowerSession &session, e2e::Screenshot *shot, std::string *error)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (!e2e::GrabScreen(x, shot, error)) {
+        if (!session.Grab(shot, error)) {
             return false;
         }
         for (unsigned p : shot->pixels) {
@@ -108,12 +134,19 @@ bool WaitForFirstLight(Display *x, e2e::Screenshot *shot, std::string *error)
     return false;
 }
 
-// The independent screen check, run as the separate tool it is.
+// The independent screen check, run as the separate tool it is; under
+// weston it reads the compositor's screenshot.
 void ExpectScreenShowsTower(TowerSession &session, const std::vector<std::string> &args)
 {
     std::vector<std::string> argv{TOWER_SCREEN_CHECK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     std::string error;
+    if (session.Kind() == Desktop::kWeston) {
+        e2e::Screenshot shot;
+        std::string png;
+        ASSERT_TRUE(session.Grab(&shot, &error, &png)) << error;
+        argv.insert(argv.end(), {"--png", png});
+    }
     std::string report = session.Dir() + "/screen_check.txt";
     e2e::Exit check = session.Run(argv, 30000, &error, report);
     std::string output = e2e::ReadFile(report);
@@ -123,22 +156,22 @@ void ExpectScreenShowsTower(TowerSession &session, const std::vector<std::string
         << output;
 }
 
-TEST(TowerScreen, ShowsTheTowerAndItMoves)
+TEST_P(TowerOn, TheScreenShowsTheTowerAndItMoves)
 {
-    TowerSession session;
+    TowerSession session(GetParam());
     std::string error;
     ASSERT_TRUE(session.Start(1024, 768, 24, &error)) << error;
     e2e::Screenshot first;
-    ASSERT_TRUE(WaitForFirstLight(session.X(), &first, &error)) << error;
+    ASSERT_TRUE(WaitForFirstLight(session, &first, &error)) << error;
     // Let the levels twist well away from their first-frame pose, where they
     // tell frames apart best.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ExpectScreenShowsTower(session, {"--expect-depth", "24"});
 
-    ASSERT_TRUE(e2e::GrabScreen(session.X(), &first, &error)) << error;
+    ASSERT_TRUE(session.Grab(&first, &error)) << error;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     e2e::Screenshot second;
-    ASSERT_TRUE(e2e::GrabScreen(session.X(), &second, &error)) << error;
+    ASSERT_TRUE(session.Grab(&second, &error)) << error;
     size_t changed = 0;
     for (size_t i = 0; i < first.pixels.size(); ++i) {
         changed += first.pixels[i] != second.pixels[i];
@@ -155,7 +188,7 @@ TEST(TowerScreen, ShowsTheTowerOnA16BitScreen)
     std::string error;
     ASSERT_TRUE(session.Start(800, 600, 16, &error)) << error;
     e2e::Screenshot first;
-    ASSERT_TRUE(WaitForFirstLight(session.X(), &first, &error)) << error;
+    ASSERT_TRUE(WaitForFirstLight(session, &first, &error)) << error;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ExpectScreenShowsTower(session, {"--expect-depth", "16"});
 }

@@ -5,13 +5,48 @@
 #include <X11/extensions/Xrandr.h>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <poll.h>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 namespace e2e {
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Whether a window's atom-list property holds the atom.
+static bool HasAtom(Display *display, Window window, const char *property, Atom atom)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(display, window, XInternAtom(display, property, False), 0, 1024, False,
+                           XA_ATOM, &type, &format, &count, &after, &data) != Success ||
+        !data) {
+        return false;
+    }
+    bool found = false;
+    for (unsigned long i = 0; i < count; ++i) {
+        found = found || reinterpret_cast<const Atom *>(data)[i] == atom;
+    }
+    XFree(data);
+    return found;
+}
 
 // Xvfb writes the display number it chose, then a newline, to the -displayfd
 // descriptor once it accepts connections.
@@ -45,10 +80,46 @@ static bool ReadDisplayNumber(int fd, int timeoutMs, std::string *number)
     }
 }
 
-bool XServer::Start(int width, int height, int depth, const std::string &logPath,
-                    std::string *error)
+std::string DesktopName(Desktop desktop)
+{
+    switch (desktop) {
+    case Desktop::kOpenbox:
+        return "Openbox";
+    case Desktop::kWeston:
+        return "Weston";
+    case Desktop::kXvfb:
+        break;
+    }
+    return "Xvfb";
+}
+
+bool XServer::Start(int width, int height, int depth, const std::string &dir, std::string *error,
+                    const std::vector<std::string> &xvfbArgs)
 {
     Stop();
+    dir_ = dir;
+    std::string log = "/xvfb.log";
+    bool started = false;
+    if (desktop_ == Desktop::kWeston) {
+        log = "/weston.log";
+        started = StartWeston(width, height, error) && Connect(error);
+    } else {
+        started = StartXvfb(width, height, depth, xvfbArgs, error) && Connect(error);
+        if (started && desktop_ == Desktop::kOpenbox) {
+            log = "/openbox.log";
+            started = StartOpenbox(error);
+        }
+    }
+    if (!started) {
+        *error += "\n" + ReadFile(dir_ + log);
+        Stop();
+    }
+    return started;
+}
+
+bool XServer::StartXvfb(int width, int height, int depth, const std::vector<std::string> &args,
+                        std::string *error)
+{
     int fds[2];
     if (pipe(fds) != 0) {
         *error = std::string("pipe: ") + strerror(errno);
@@ -57,29 +128,129 @@ bool XServer::Start(int width, int height, int depth, const std::string &logPath
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     std::string screen =
         std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-    bool started = xvfb_.Start(
-        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen", "0", screen},
-        {}, error, ChildIo{fds[1], "", logPath});
+    std::vector<std::string> argv{
+        "Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen", "0", screen};
+    argv.insert(argv.end(), args.begin(), args.end());
+    bool started = server_.Start(argv, {}, error, ChildIo{fds[1], "", dir_ + "/xvfb.log"});
     close(fds[1]);
     std::string number;
     bool ready = started && ReadDisplayNumber(fds[0], 15000, &number);
     close(fds[0]);
-    if (!started) {
-        return false;
-    }
-    if (!ready) {
-        *error = "Xvfb did not report a display within 15 s (" + xvfb_.Wait(0).Describe() + ")";
-        Stop();
-        return false;
+    if (started && !ready) {
+        *error = "Xvfb did not report a display within 15 s (" + server_.Wait(0).Describe() + ")";
     }
     name_ = ":" + number;
+    return ready;
+}
+
+// Openbox says early in its start that it can make windows full-screen, and
+// may still drop a window mapped before the start is over: it is ready once
+// it has shown a window of ours.
+bool XServer::StartOpenbox(std::string *error)
+{
+    // A configuration directory of its own keeps the user's settings out.
+    if (!windowManager_.Start({"openbox", "--sm-disable"},
+                              {DisplaySetting(), "XDG_CONFIG_HOME=" + dir_}, error,
+                              ChildIo{-1, "", dir_ + "/openbox.log"})) {
+        return false;
+    }
+    Window root = DefaultRootWindow(display_);
+    Window probe = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+    Atom fullscreen = XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False);
+    bool ready = false;
+    for (int waited = 0; waited < 10000 && !ready && windowManager_.Running(); waited += 20) {
+        XWindowAttributes attrs{};
+        ready = XGetWindowAttributes(display_, probe, &attrs) && attrs.map_state == IsViewable;
+        if (!ready && waited % 200 == 0 && HasAtom(display_, root, "_NET_SUPPORTED", fullscreen)) {
+            XMapWindow(display_, probe);
+        }
+        windowManager_.Wait(20);
+    }
+    XDestroyWindow(display_, probe);
+    XSync(display_, False);
+    if (!ready) {
+        *error =
+            "openbox did not show a window within 10 s (" + windowManager_.Wait(0).Describe() + ")";
+    }
+    return ready;
+}
+
+// weston with its own runtime directory and socket, and one output of the
+// given size; --debug lets weston-screenshooter take its picture. It starts
+// Xwayland on the display it names when the first X client connects.
+bool XServer::StartWeston(int width, int height, std::string *error)
+{
+    std::string runtime = dir_ + "/runtime";
+    // X servers make the socket directory when it is missing; weston does not.
+    if (mkdir(runtime.c_str(), 0700) != 0 ||
+        (mkdir("/tmp/.X11-unix", 01777) == 0 && chmod("/tmp/.X11-unix", 01777) != 0)) {
+        *error = std::string("cannot make weston's directories: ") + strerror(errno);
+        return false;
+    }
+    std::string log = dir_ + "/weston.log";
+    if (!server_.Start({"weston", "--backend=headless-backend.so", "--use-pixman",
+                        "--width=" + std::to_string(width), "--height=" + std::to_string(height),
+                        "--xwayland", "--socket=tower-e2e", "--debug", "--idle-time=0",
+                        "--no-config"},
+                       {"XDG_RUNTIME_DIR=" + runtime}, error, ChildIo{-1, "", log})) {
+        return false;
+    }
+    const std::regex said("xserver listening on display (:[0-9]+)");
+    for (int waited = 0; waited < 15000 && server_.Running(); waited += 20) {
+        std::smatch display;
+        std::string text = ReadFile(log);
+        if (std::regex_search(text, display, said)) {
+            name_ = display[1];
+            return true;
+        }
+        server_.Wait(20);
+    }
+    *error = "weston named no X display within 15 s (" + server_.Wait(0).Describe() + ")";
+    return false;
+}
+
+bool XServer::Connect(std::string *error)
+{
     display_ = XOpenDisplay(name_.c_str());
     if (!display_) {
-        *error = "cannot connect to the new Xvfb on " + name_;
-        Stop();
+        *error = "cannot connect to the new X server on " + name_;
         return false;
     }
     return true;
+}
+
+std::vector<std::string> XServer::Env() const
+{
+    std::vector<std::string> env{DisplaySetting()};
+    if (desktop_ == Desktop::kWeston) {
+        env.push_back("WAYLAND_DISPLAY=tower-e2e");
+        env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/runtime");
+    }
+    return env;
+}
+
+bool XServer::Grab(Screenshot *shot, std::string *error, std::string *png)
+{
+    if (desktop_ != Desktop::kWeston) {
+        return GrabScreen(display_, shot, error);
+    }
+    // weston-screenshooter names its file by the time, in XDG_PICTURES_DIR.
+    std::string shots = dir_ + "/shot" + std::to_string(++shots_);
+    std::vector<std::string> env = Env();
+    env.push_back("XDG_PICTURES_DIR=" + shots);
+    Exit took;
+    if (mkdir(shots.c_str(), 0700) == 0) {
+        took = RunToEnd({"weston-screenshooter"}, env, 10000, error);
+    }
+    std::error_code ignored;
+    for (const auto &file : std::filesystem::directory_iterator(shots, ignored)) {
+        if (png) {
+            *png = file.path();
+        }
+        return LoadPng(file.path(), shot, error);
+    }
+    *error = "weston-screenshooter saved nothing (" + took.Describe() + ") " + *error;
+    return false;
 }
 
 void XServer::Stop()
@@ -88,7 +259,14 @@ void XServer::Stop()
         XCloseDisplay(display_);
         display_ = nullptr;
     }
-    xvfb_.Kill();
+    windowManager_.Kill();
+    // weston removes its Xwayland's lock file and socket only when it is
+    // asked to quit.
+    if (desktop_ == Desktop::kWeston) {
+        server_.Signal(SIGTERM);
+        server_.Wait(2000);
+    }
+    server_.Kill();
     name_.clear();
 }
 
@@ -219,6 +397,38 @@ void SendDeleteWindow(Display *display, Window window)
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
     XFlush(display);
+}
+
+void SendNetCloseWindow(Display *display, Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = CurrentTime;
+    event.xclient.data.l[1] = 2; // from a pager or taskbar: the user's own request
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(display);
+}
+
+bool HasNetWmState(Display *display, Window window, const char *state)
+{
+    return HasAtom(display, window, "_NET_WM_STATE", XInternAtom(display, state, False));
+}
+
+Window WaitForFocus(Display *display, Window want, int timeoutMs)
+{
+    Window focus = 0;
+    for (int waited = 0;; waited += 20) {
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        if (focus == want || waited >= timeoutMs) {
+            return focus;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 } // namespace e2e

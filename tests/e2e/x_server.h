@@ -1,27 +1,46 @@
-// A private Xvfb for one test, on whatever display number is free, and the
-// Xlib look-ups the tests make on it: finding the program's window, grabbing
-// the screen and asking the window to close as a window manager would.
+// A private X server for one test, on whatever display number is free, as
+// one of the desktops users run the program on, and the Xlib look-ups the
+// tests make on it: finding the program's window, grabbing the screen and
+// asking the window to close as a window manager would.
 #ifndef TOWER_TESTS_E2E_X_SERVER_H
 #define TOWER_TESTS_E2E_X_SERVER_H
 
 #include "child_process.h"
+#include "screen_grab.h"
 
 #include <X11/Xlib.h>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
+enum class Desktop {
+    kXvfb,    // a bare X server: no window manager
+    kOpenbox, // Xvfb under an EWMH window manager
+    kWeston,  // the Xwayland of a Wayland compositor, weston's headless one
+};
+
+// "Xvfb", "Openbox", "Weston": for test names.
+std::string DesktopName(Desktop desktop);
+
 class XServer {
   public:
-    XServer() = default;
+    explicit XServer(Desktop desktop = Desktop::kXvfb) : desktop_(desktop) {}
     ~XServer();
     XServer(const XServer &) = delete;
     XServer &operator=(const XServer &) = delete;
 
-    // Start Xvfb with one screen of the given size and depth, its messages
-    // going to logPath, and connect to it.
-    bool Start(int width, int height, int depth, const std::string &logPath, std::string *error);
+    // Start the desktop with one screen of the given size and depth (weston:
+    // one output of that size; Xwayland's depth is its own), keeping its
+    // logs and sockets in dir, and connect to it. Xvfb also gets xvfbArgs.
+    bool Start(int width, int height, int depth, const std::string &dir, std::string *error,
+               const std::vector<std::string> &xvfbArgs = {});
     void Stop();
+
+    Desktop Kind() const
+    {
+        return desktop_;
+    }
 
     // ":N", for DISPLAY.
     const std::string &Name() const
@@ -36,12 +55,32 @@ class XServer {
     {
         return "DISPLAY=" + name_;
     }
+    // What a program started on this desktop finds in its environment.
+    std::vector<std::string> Env() const;
+
+    // The screen as the user sees it: the root window's pixels, or under
+    // weston, whose Xwayland keeps no picture of the screen, the
+    // compositor's screenshot of its output, saved at *png.
+    bool Grab(Screenshot *shot, std::string *error, std::string *png = nullptr);
 
   private:
-    ChildProcess xvfb_;
+    bool StartXvfb(int width, int height, int depth, const std::vector<std::string> &args,
+                   std::string *error);
+    bool StartOpenbox(std::string *error);
+    bool StartWeston(int width, int height, std::string *error);
+    bool Connect(std::string *error);
+
+    Desktop desktop_;
+    ChildProcess server_; // Xvfb, or weston with its Xwayland
+    ChildProcess windowManager_;
     Display *display_ = nullptr;
     std::string name_;
+    std::string dir_;
+    int shots_ = 0;
 };
+
+// The whole text of a file, or empty.
+std::string ReadFile(const std::string &path);
 
 // The mapped window whose WM_NAME is title, anywhere under the root, waiting
 // at most timeoutMs for it to appear. Returns 0 when there is none.
@@ -58,6 +97,16 @@ bool SetPrimaryOutput(Display *display, int width, int height, std::string *erro
 // Send WM_PROTOCOLS/WM_DELETE_WINDOW, the request a window manager makes
 // when the user closes a window.
 void SendDeleteWindow(Display *display, Window window);
+
+// Ask an EWMH window manager to close the window, as a taskbar does.
+void SendNetCloseWindow(Display *display, Window window);
+
+// Whether the window's _NET_WM_STATE holds the named state.
+bool HasNetWmState(Display *display, Window window, const char *state);
+
+// The window holding the keyboard focus, after waiting at most timeoutMs for
+// it to become want.
+Window WaitForFocus(Display *display, Window want, int timeoutMs);
 
 } // namespace e2e
 

@@ -26,7 +26,7 @@ TEST(TowerEscapeAtStart, EscapeHeldBeforeStartEndsItAtOnce)
     faults::TempDir dir;
     e2e::XServer server;
     std::string error;
-    ASSERT_TRUE(server.Start(640, 480, 24, dir.Path() + "/xvfb.log", &error)) << error;
+    ASSERT_TRUE(server.Start(640, 480, 24, dir.Path(), &error)) << error;
 
     // The server lets go of the keys an XTEST client held when that client
     // disconnects, so one xdotool keeps holding Escape for the whole start.

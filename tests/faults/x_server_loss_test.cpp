@@ -28,7 +28,7 @@ void KillServerAfter(long frames)
     faults::Probe probe(dir);
     e2e::XServer server;
     std::string error;
-    ASSERT_TRUE(server.Start(640, 480, 24, dir + "/xvfb.log", &error)) << error;
+    ASSERT_TRUE(server.Start(640, 480, 24, dir, &error)) << error;
 
     std::vector<std::string> env = probe.Env();
     env.push_back(server.DisplaySetting());
@@ -70,7 +70,7 @@ void KillServerDuringStartUp(int delayMs)
     const std::string &dir = temp.Path();
     e2e::XServer server;
     std::string error;
-    ASSERT_TRUE(server.Start(640, 480, 24, dir + "/xvfb.log", &error)) << error;
+    ASSERT_TRUE(server.Start(640, 480, 24, dir, &error)) << error;
     e2e::ChildProcess program;
     ASSERT_TRUE(program.Start({TOWER_EXE}, {server.DisplaySetting()}, &error,
                               e2e::ChildIo{-1, "", dir + "/stderr"}))
