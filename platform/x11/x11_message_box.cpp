@@ -9,6 +9,7 @@
 
 #include <poll.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +24,12 @@ constexpr int kMinWidth = 240;
 constexpr int kMaxLines = 16;
 // How long one wait for the server lasts before a close request is looked at.
 constexpr int kPollMilliseconds = 100;
+// How long the box may stay unmapped before it is mapped again. A window
+// manager that is still starting can drop the request, and one that
+// minimises the box leaves it where no taskbar may bring it back from: a
+// Win32 box cannot be minimised, and the program would wait on a box nobody
+// can reach.
+constexpr auto kMapAgainAfter = std::chrono::seconds(1);
 
 struct Box {
     Window window;
@@ -38,6 +45,7 @@ struct Box {
     int height;
     XRectangle button;
     bool buttonDown;
+    bool mapped;
     bool done;
 };
 
@@ -181,6 +189,7 @@ void OnBoxEvent(Box &box, XEvent &event)
         }
         break;
     case MapNotify: {
+        box.mapped = true;
         // Without a window manager nobody else would give us the keyboard.
         // A refusal only means a manager keeps focus its own way, and the
         // mouse still works, so it is not worth a report.
@@ -189,6 +198,9 @@ void OnBoxEvent(Box &box, XEvent &event)
         UntrapErrors();
         break;
     }
+    case UnmapNotify:
+        box.mapped = false;
+        break;
     case KeyPress: {
         const KeySym sym = XLookupKeysym(&event.xkey, 0);
         box.done = sym == XK_Return || sym == XK_KP_Enter || sym == XK_Escape || sym == XK_space;
@@ -221,6 +233,7 @@ void OnBoxEvent(Box &box, XEvent &event)
 void RunModal(Box &box)
 {
     Display *display = g_x11.display;
+    auto unmappedSince = std::chrono::steady_clock::now();
     while (!box.done && !CloseRequested()) {
         while (!box.done && XPending(display) > 0) {
             XEvent event;
@@ -233,6 +246,13 @@ void RunModal(Box &box)
         }
         if (box.done || CloseRequested()) {
             break;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (box.mapped) {
+            unmappedSince = now;
+        } else if (now - unmappedSince >= kMapAgainAfter) {
+            XMapRaised(display, box.window);
+            unmappedSince = now;
         }
         // A signal cuts this short; the loop then sees the close request.
         pollfd connection = {ConnectionNumber(display), POLLIN, 0};

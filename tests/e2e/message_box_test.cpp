@@ -1,0 +1,122 @@
+// The set-up failure boxes on a real X server that has no GLX, bare and under
+// a window manager: each one is shown where the user can read it, on top and
+// with the focus, Return dismisses it, and the program then ends normally.
+// gtest first: Xlib defines None and Bool as macros, which break its headers.
+#include <gtest/gtest.h>
+
+#include "tower_session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using e2e::Desktop;
+using e2e::TowerSession;
+
+class MessageBoxOn : public ::testing::TestWithParam<Desktop> {};
+
+INSTANTIATE_TEST_SUITE_P(Desktops, MessageBoxOn,
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox),
+                         [](const auto &info) { return e2e::DesktopName(info.param); });
+
+struct Box {
+    const char *caption;
+    const char *text;
+};
+
+// With no GLX no pixel format can be found or set, and no context made; the
+// program carries on past each failure, as it does on Windows.
+constexpr Box kBoxes[] = {
+    {"Pixel Format Error", "Failed to find pixel format"},
+    {"Pixel Format Error", "Failed to Set Pixel Format"},
+    {"OpenGL Rendering Context Error", "Failed to Create the OpenGL Rendering Context"},
+};
+
+// What the screen shows where the box is: its white face, with dark text in
+// the upper half (the button is in the lower one). Anything on top of the box
+// would show instead.
+struct Face {
+    int white = 0;
+    int dark = 0;
+    int area = 0;
+};
+
+Face LookAt(TowerSession &session, Window box, std::string *error)
+{
+    Display *x = session.X();
+    XWindowAttributes attrs{};
+    int left = 0;
+    int top = 0;
+    Window child = 0;
+    e2e::Screenshot shot;
+    Face face;
+    if (!XGetWindowAttributes(x, box, &attrs) ||
+        !XTranslateCoordinates(x, box, DefaultRootWindow(x), 0, 0, &left, &top, &child) ||
+        !session.Grab(&shot, error)) {
+        return face;
+    }
+    for (int y = std::max(top, 0); y < std::min(top + attrs.height, shot.height); ++y) {
+        for (int x = std::max(left, 0); x < std::min(left + attrs.width, shot.width); ++x) {
+            const unsigned rgb = shot.At(x, y);
+            face.white += rgb == 0xFFFFFF;
+            face.dark += rgb == 0 && y < top + attrs.height / 2;
+        }
+    }
+    face.area = attrs.width * attrs.height;
+    return face;
+}
+
+bool Readable(const Face &face)
+{
+    return face.area > 0 && face.white > face.area * 7 / 10 && face.dark > 100;
+}
+
+TEST_P(MessageBoxOn, EachBoxIsShownOnTopFocusedAndReturnDismissesIt)
+{
+    TowerSession session(GetParam());
+    std::string error;
+    ASSERT_TRUE(session.StartWithoutGlx(800, 600, &error)) << error;
+    Display *x = session.X();
+    std::string said = "tower: the X server offers no GLX 1.3; OpenGL cannot be used\n";
+    for (const Box &expected : kBoxes) {
+        SCOPED_TRACE(expected.text);
+        said += std::string(expected.caption) + ": " + expected.text + "\n";
+        Window box = e2e::WaitForViewableWindow(x, expected.caption, 10000);
+        ASSERT_NE(box, 0u) << "no box; stderr: " << session.Stderr();
+        EXPECT_EQ(session.Stderr(), said);
+        if (GetParam() == Desktop::kOpenbox) {
+            // Minimised, with no taskbar to restore it from, it would be out
+            // of reach while the program waits on it: it must come back.
+            XIconifyWindow(x, box, DefaultScreen(x));
+            for (int waited = 0; waited < 2000 && box; waited += 20) {
+                box = e2e::WaitForViewableWindow(x, expected.caption, 0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            ASSERT_EQ(box, 0u) << "the window manager did not minimise it";
+            box = e2e::WaitForViewableWindow(x, expected.caption, 5000);
+            ASSERT_NE(box, 0u) << "the box stayed minimised";
+        }
+        EXPECT_EQ(e2e::WaitForFocus(x, box, 2000), box) << "the box does not have the focus";
+        // It is drawn once the server has exposed it.
+        Face face;
+        for (int waited = 0; waited < 2000 && !Readable(face); waited += 50) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            face = LookAt(session, box, &error);
+        }
+        EXPECT_TRUE(Readable(face)) << face.white << " white and " << face.dark
+                                    << " dark pixels over its " << face.area << " " << error;
+
+        ASSERT_TRUE(session.PressKey("Return", &error)) << error;
+        for (int waited = 0; waited < 2000 && e2e::WindowExists(x, box); waited += 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_FALSE(e2e::WindowExists(x, box)) << "Return did not dismiss it";
+    }
+    const e2e::Exit exit = session.Program().Wait(5000);
+    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0) << exit.Describe();
+    EXPECT_EQ(session.Stderr(), said);
+}
+
+} // namespace
