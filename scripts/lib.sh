@@ -54,6 +54,32 @@ TOWER_PACKAGE_PACKAGES=(python3 file dpkg-dev lintian desktop-file-utils xvfb xa
 TOWER_PICTURE_PACKAGES=(libegl-dev libegl-mesa0 python3 imagemagick icoutils
     xvfb xauth xdotool webp)
 
+# Start a private Xvfb with the given options (screen, extensions) and point
+# DISPLAY at it. -displayfd lets the server pick a free display, so it never
+# collides with anyone else's, and says when it accepts clients. XVFB_LIMIT
+# (seconds, default 600) is a backstop should the caller be killed outright.
+xvfb_start() {
+    local fifo number=
+    fifo=$(mktemp -u "${TMPDIR:-/tmp}/tower-xvfb.XXXXXX")
+    mkfifo "$fifo"
+    timeout -k 5 "${XVFB_LIMIT:-600}" Xvfb -displayfd 3 -nolisten tcp -noreset "$@" \
+        3>"$fifo" >"$fifo.log" 2>&1 &
+    XVFB_PID=$!
+    read -r -t 10 number <"$fifo" || true
+    [ -n "$number" ] || echo "Xvfb did not start: $(tail -3 "$fifo.log")" >&2
+    rm -f "$fifo" "$fifo.log"
+    [ -n "$number" ] || { xvfb_stop; return 1; }
+    export DISPLAY=:$number
+}
+
+# End the server xvfb_start started, if it is still there.
+xvfb_stop() {
+    [ -n "${XVFB_PID:-}" ] || return 0
+    kill -TERM "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+}
+
 # Try to run a 32-bit x86 program: a 91-byte static ELF whose only code is
 # exit(0). Succeeds where this machine executes 32-bit programs; otherwise
 # prints what the kernel said ("Exec format error" where it has no 32-bit

@@ -5,7 +5,7 @@ set -euo pipefail
 # shellcheck source=tests/wine/lib.sh
 source "$(dirname "$0")/lib.sh"
 
-start_xvfb -screen 0 800x600x16
+xvfb_start -screen 0 800x600x16
 start_tower
 
 wait_tower_window

@@ -6,7 +6,7 @@ set -euo pipefail
 # shellcheck source=tests/wine/lib.sh
 source "$(dirname "$0")/lib.sh"
 
-start_xvfb -screen 0 1024x768x24
+xvfb_start -screen 0 1024x768x24
 start_tower
 
 wait_tower_window

@@ -7,7 +7,7 @@ set -euo pipefail
 # shellcheck source=tests/wine/lib.sh
 source "$(dirname "$0")/lib.sh"
 
-start_xvfb -screen 0 800x600x24 -extension RANDR
+xvfb_start -screen 0 800x600x24 -extension RANDR
 start_tower
 
 read -r kind id < <(wait_window_or_box 30) || fail "neither box nor window appeared within 30 s"

@@ -1,14 +1,17 @@
-# Shared by the Wine checks: a private X server, tower.exe under Wine, and
-# leaving nothing behind. Each check is its own bash process that sources this.
+# Shared by the Wine checks: tower.exe under Wine on a private X server
+# (xvfb_start, from scripts/lib.sh), and leaving nothing behind. Each check
+# is its own bash process that sources this.
 # The driver exports TOWER_EXE, WINEPREFIX, WINELOADER, TOWER_WINE_TOOLS and
 # TOWER_SCREEN_CHECK.
 # shellcheck shell=bash
 # TOWER_RC and the other results are read by the checks that source this.
 # shellcheck disable=SC2034
 
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
+
 export WINEDEBUG=-all
 
-XVFB_PID=
 TOWER_PID=
 TOWER_RC=
 TOWER_LOG=
@@ -23,30 +26,6 @@ fail()
         sed 's/^/  | /' "$TOWER_LOG" | tail -20 >&2
     fi
     exit 1
-}
-
-# Start our own X server (arguments: Xvfb's screen and extension options) and
-# point DISPLAY at it. -displayfd lets it pick a free display, so checks never
-# collide with each other or with anyone else's server.
-start_xvfb()
-{
-    local fd_file="$CHECK_TMP/display"
-    : >"$fd_file"
-    # The outer timeout is a backstop: if this script is killed outright, the
-    # server still goes away.
-    timeout -k 5 300 Xvfb -displayfd 3 -nolisten tcp -noreset "$@" \
-        3>"$fd_file" >"$CHECK_TMP/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 100); do
-        if [ -s "$fd_file" ]; then
-            DISPLAY=:$(head -n1 "$fd_file")
-            export DISPLAY
-            return 0
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    fail "Xvfb did not start: $(tail -3 "$CHECK_TMP/xvfb.log")"
 }
 
 # Run tower.exe in the background, bounded by a timeout.
@@ -184,10 +163,7 @@ cleanup()
     if [ -n "$TOWER_PID" ]; then
         wait "$TOWER_PID" 2>/dev/null || true
     fi
-    if [ -n "$XVFB_PID" ]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    xvfb_stop
     rm -rf "$CHECK_TMP"
 }
 trap cleanup EXIT
