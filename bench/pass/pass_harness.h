@@ -23,8 +23,8 @@ PassSize ParsePassSize(int argc, char **argv);
 // current context exist, and print the figures. Returns the exit status.
 //   --passes N   passes per repetition (1000)
 //   --reps R     repetitions (5), each after 100 passes of warm-up
-//   --count N    just N passes, silently: for counting system calls or
-//                instructions from outside
+//   --count N    just N passes after 100 of warm-up, silently: for counting
+//                system calls or instructions from outside
 int RunPasses(int argc, char **argv, const PassCalls &calls, PassSize size);
 
 #endif
