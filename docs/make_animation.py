@@ -20,6 +20,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from xvfb import xvfb  # noqa: E402 (the scripts' one way to start Xvfb)
 
 # A common desktop size, so the program runs about as fast as it does on one;
 # each frame is then shrunk, which also smooths the triangles' edges.
@@ -112,22 +114,6 @@ def build_program():
     run("cmake", "--build", "--preset", "linux-program", "--target", "tower", "-j", jobs,
         cwd=ROOT, stdout=subprocess.DEVNULL)
     return os.path.join(ROOT, "build", "linux-program", "tower")
-
-
-def start_xvfb(work):
-    read_fd, write_fd = os.pipe()
-    log = open(os.path.join(work, "xvfb.log"), "wb")
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                             f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"],
-                            pass_fds=(write_fd,), stdout=log, stderr=log)
-    os.close(write_fd)
-    with os.fdopen(read_fd) as pipe:
-        number = pipe.readline().strip()
-    if not number:
-        xvfb.kill()
-        xvfb.wait()
-        sys.exit("Xvfb did not start; see " + log.name)
-    return xvfb, ":" + number
 
 
 def lit_box(rgb, width, height):
@@ -224,12 +210,8 @@ def encode(frames, box, work):
 def main():
     program = build_program()
     with tempfile.TemporaryDirectory() as work:
-        xvfb, display = start_xvfb(work)
-        try:
+        with xvfb(f"{SCREEN[0]}x{SCREEN[1]}x24") as display:
             frames = capture(program, display)
-        finally:
-            xvfb.terminate()
-            xvfb.wait()
         box = union_box(frames)
         shown = encode(frames, box, work)
     size = os.path.getsize(OUTPUT)

@@ -36,6 +36,8 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from xvfb import xvfb  # noqa: E402 (the scripts' one way to start Xvfb)
 
 # What the packages install, relative to the prefix.
 EXPECTED_FILES = {
@@ -247,73 +249,45 @@ def check_lintian(checks, deb):
     checks.report(not errors and not warnings and not crashed, "lintian", detail)
 
 
-class Xvfb:
-    """A private X server on a display number it picks itself."""
-
-    def __init__(self, screen):
-        read_fd, write_fd = os.pipe()
-        self.log = tempfile.TemporaryFile()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", screen, "-nolisten", "tcp",
-             "-noreset"], pass_fds=(write_fd,), stdout=self.log, stderr=self.log)
-        os.close(write_fd)
-        with os.fdopen(read_fd) as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            self.stop()
-            self.log.seek(0)
-            raise RuntimeError("Xvfb did not start: " + self.log.read().decode(errors="replace"))
-        self.display = ":" + number
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-
-
 def check_running(checks, command, path, screen_check):
     """Start the program as the menu would, see the tower, press Escape."""
-    xvfb = Xvfb(SCREEN)
-    env = dict(os.environ, DISPLAY=xvfb.display, PATH=path)
-    program = None
-    log = tempfile.TemporaryFile()
-    try:
-        resolved = shutil.which(command[0], path=path)
-        print(f"running {resolved} on a private Xvfb at {xvfb.display} ({SCREEN})")
-        program = subprocess.Popen(command, env=env, stdout=log, stderr=log)
-
-        shown, verdict = False, ""
-        deadline = time.monotonic() + 20
-        while not shown and time.monotonic() < deadline and program.poll() is None:
-            time.sleep(0.5)
-            result = run([screen_check, "--expect-depth", "24"], env=env, capture_output=True,
-                         text=True, check=False)
-            shown, verdict = result.returncode == 0, result.stdout + result.stderr
-        if program.poll() is not None:
-            verdict += f"\nthe program ended by itself with {program.returncode}"
-        checks.report(shown, "the packaged tower draws the tower", "" if shown else verdict)
-
-        for action in ("keydown", "keyup"):
-            run(["xdotool", action, "Escape"], env=env, timeout=10)
-            time.sleep(0.1)
+    with xvfb(SCREEN) as display:
+        env = dict(os.environ, DISPLAY=display, PATH=path)
+        program = None
+        log = tempfile.TemporaryFile()
         try:
-            code = program.wait(10)
-            checks.report(code == 0, "Escape ends it with 0", f"exit code {code}" if code else "")
-        except subprocess.TimeoutExpired:
-            checks.report(False, "Escape ends it with 0", "still running 10 s after Escape")
-    finally:
-        if program is not None and program.poll() is None:
-            program.kill()
-            program.wait()
-        xvfb.stop()
-        log.seek(0)
-        text = log.read().decode(errors="replace").strip()
-        if text:
-            print("  program output:\n  | " + text.replace("\n", "\n  | "))
+            resolved = shutil.which(command[0], path=path)
+            print(f"running {resolved} on a private Xvfb at {display} ({SCREEN})")
+            program = subprocess.Popen(command, env=env, stdout=log, stderr=log)
+
+            shown, verdict = False, ""
+            deadline = time.monotonic() + 20
+            while not shown and time.monotonic() < deadline and program.poll() is None:
+                time.sleep(0.5)
+                result = run([screen_check, "--expect-depth", "24"], env=env, capture_output=True,
+                             text=True, check=False)
+                shown, verdict = result.returncode == 0, result.stdout + result.stderr
+            if program.poll() is not None:
+                verdict += f"\nthe program ended by itself with {program.returncode}"
+            checks.report(shown, "the packaged tower draws the tower", "" if shown else verdict)
+
+            for action in ("keydown", "keyup"):
+                run(["xdotool", action, "Escape"], env=env, timeout=10)
+                time.sleep(0.1)
+            try:
+                code = program.wait(10)
+                checks.report(code == 0, "Escape ends it with 0",
+                              f"exit code {code}" if code else "")
+            except subprocess.TimeoutExpired:
+                checks.report(False, "Escape ends it with 0", "still running 10 s after Escape")
+        finally:
+            if program is not None and program.poll() is None:
+                program.kill()
+                program.wait()
+            log.seek(0)
+            text = log.read().decode(errors="replace").strip()
+            if text:
+                print("  program output:\n  | " + text.replace("\n", "\n  | "))
 
 
 def main():
