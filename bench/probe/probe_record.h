@@ -1,13 +1,19 @@
-/* The record the frame probe keeps in a file shared with the bench script:
- * frame counts, times, and heap allocations sorted by who asked for them.
- * Every field is 64 bits wide, so the 32-bit probe that Wine loads and the
- * 64-bit reader agree on the layout. Plain C: the probe is C. */
+/* The record that the preloaded probes keep in a file shared with
+ * bench/run.py, which reads it with Python's struct: frame counts and times,
+ * and heap allocations sorted by who asked for them. Every field is 64 bits
+ * wide, so the 32-bit frame probe that Wine loads and the reader agree on the
+ * layout; a change here is a change to RECORD in bench/run.py. Plain C: the
+ * probes are C. */
 #ifndef TOWER_BENCH_PROBE_RECORD_H
 #define TOWER_BENCH_PROBE_RECORD_H
 
+#include <fcntl.h>
 #include <stdint.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
-#define PROBE_MAGIC 0x31424f5250525754ull /* "TWRPROB1" */
+#define PROBE_MAGIC 0x32424f5250525754ull /* "TWRPROB2" */
 #define PROBE_MAX_PIDS 64
 #define PROBE_MAX_MARKS 4
 #define PROBE_MAX_CALLERS 24
@@ -21,14 +27,12 @@ enum ProbeOwner {
     PROBE_OWNERS
 };
 
-/* The allocation counts and memory use when a given frame was presented. */
+/* Memory use and allocation counts when a given frame was presented. */
 struct ProbeMark {
     uint64_t frame; /* 0 while the frame has not come */
-    uint64_t time_ns;
     uint64_t rss_kb;
     uint64_t hwm_kb;
     uint64_t allocs[PROBE_OWNERS];
-    uint64_t bytes[PROBE_OWNERS];
 };
 
 /* Allocations after the first frame, by the library that called the
@@ -41,22 +45,39 @@ struct ProbeCaller {
 struct ProbeRecord {
     uint64_t magic;
     uint64_t pid_count;
-    uint64_t pids[PROBE_MAX_PIDS]; /* every process that loaded the probe */
-    uint64_t swap_pid;             /* the process that presented frames */
+    uint64_t pids[PROBE_MAX_PIDS];          /* every process that loaded the frame probe */
+    uint64_t marks_wanted[PROBE_MAX_MARKS]; /* frames to note a mark at */
+    uint64_t exec_ns;                       /* CLOCK_MONOTONIC at exec, set by the reader */
+    uint64_t swap_pid;                      /* the process that presented frames */
     uint64_t swaps;
-    uint64_t exec_ns; /* CLOCK_MONOTONIC when the launcher exec'd */
     uint64_t first_swap_ns;
-    uint64_t last_swap_ns;
-    uint64_t exit_ns;
-    uint64_t exit_cpu_ns;
-    uint64_t exit_swaps;
     uint64_t startup_allocs; /* before the first frame, all owners */
     uint64_t allocs[PROBE_OWNERS];
-    uint64_t bytes[PROBE_OWNERS];
-    uint64_t unclassified; /* blocks asked for while classifying another */
     struct ProbeMark marks[PROBE_MAX_MARKS];
     uint64_t caller_count;
     struct ProbeCaller callers[PROBE_MAX_CALLERS];
 };
+
+/* The record named by TOWER_PROBE_FILE, mapped shared; NULL when there is
+ * none, so that a probe loaded without one does nothing. */
+static inline struct ProbeRecord *ProbeMapRecord(void)
+{
+    const char *path = getenv("TOWER_PROBE_FILE");
+    const int fd = path != NULL && path[0] != '\0' ? open(path, O_RDWR | O_CLOEXEC) : -1;
+    if (fd < 0) {
+        return NULL;
+    }
+    void *map = mmap(NULL, sizeof(struct ProbeRecord), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    if (map == MAP_FAILED) {
+        return NULL;
+    }
+    struct ProbeRecord *rec = (struct ProbeRecord *)map;
+    if (rec->magic != PROBE_MAGIC) {
+        munmap(map, sizeof(struct ProbeRecord));
+        return NULL;
+    }
+    return rec;
+}
 
 #endif
