@@ -31,7 +31,7 @@ Probe::Probe(const std::string &dir) : swaps(dir + "/swaps"), viewport(dir + "/v
 
 std::vector<std::string> Probe::Env(const std::vector<std::string> &alsoPreload) const
 {
-    std::string preload = std::string("LD_PRELOAD=") + TOWER_FRAME_PROBE;
+    std::string preload = std::string("LD_PRELOAD=") + TOWER_GL_WITNESS;
     for (const std::string &library : alsoPreload) {
         preload += ":" + library;
     }

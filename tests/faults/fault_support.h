@@ -1,5 +1,6 @@
 // What the fault tests share beyond the end-to-end harness: the preloaded
-// frame probe and what it leaves behind, and bounded waits on it.
+// GL witness (gl_witness.cpp) and what it leaves behind, and bounded waits on
+// it.
 #ifndef TOWER_TESTS_FAULTS_FAULT_SUPPORT_H
 #define TOWER_TESTS_FAULTS_FAULT_SUPPORT_H
 

@@ -1,5 +1,5 @@
-// Preloaded into the program so that a test can follow it from outside.
-// Every glXSwapBuffers appends one byte to the file named by
+// The GL witness, preloaded into the program so that a test can follow it from
+// outside. Every glXSwapBuffers appends one byte to the file named by
 // TOWER_SWAP_COUNT_FILE, so the file's size is the count of frames presented
 // and a reader never sees half an update. Every glViewport rewrites the file
 // named by TOWER_VIEWPORT_FILE with its four numbers, so after the run it
