@@ -48,7 +48,8 @@ TOWER_TEST_PACKAGES=(
 )
 
 # What making and checking the Linux packages needs, beyond building.
-TOWER_PACKAGE_PACKAGES=(python3 file dpkg-dev lintian desktop-file-utils xvfb xauth xdotool)
+TOWER_PACKAGE_PACKAGES=(python3 file dpkg-dev lintian desktop-file-utils libpng-dev
+    xvfb xauth xdotool)
 # What making the icon (on the pixel tests' offscreen GL) and the README's
 # animation need, beyond building.
 TOWER_PICTURE_PACKAGES=(libegl-dev libegl-mesa0 python3 imagemagick icoutils

@@ -107,14 +107,14 @@ def build_packages(build_dir, configure):
 
 def build_screen_check(build_dir):
     """The screen checker of the end-to-end tests, built on its own: it needs
-    only Xlib, where the test build needs GoogleTest."""
+    only Xlib and libpng, where the test build needs GoogleTest."""
     exe = os.path.join(build_dir, "tower_screen_check")
     e2e = os.path.join(ROOT, "tests", "e2e")
     sources = [os.path.join(e2e, f) for f in ("screen_check.cpp", "screen_grab.cpp",
                                              "tower_model.cpp")]
     if not os.path.exists(exe) or any(os.path.getmtime(s) > os.path.getmtime(exe)
                                       for s in sources):
-        run(["g++", "-std=c++17", "-O2", "-I" + e2e, *sources, "-o", exe, "-lX11"])
+        run(["g++", "-std=c++17", "-O2", "-I" + e2e, *sources, "-o", exe, "-lX11", "-lpng"])
     return exe
 
 
