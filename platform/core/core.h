@@ -21,7 +21,6 @@ struct WindowClass {
     bool used;
     char name[kClassNameMax];
     WNDPROC proc;
-    UINT style;
 };
 
 struct Window {
@@ -48,9 +47,10 @@ struct Core {
     const Backend *backend;
     WindowClass classes[kMaxClasses];
     Window windows[kMaxWindows];
-    int windowCount;
+    // Slots handed out so far, destroyed ones included: the next free slot.
+    int windowsCreated;
     Context contexts[kMaxContexts];
-    int contextCount;
+    int contextsCreated;
     int currentContext; // index + 1 into contexts; 0 when none is current
 
     MSG queue[kQueueCapacity];
@@ -61,8 +61,6 @@ struct Core {
 };
 
 extern Core g_core;
-
-const Backend &Be();
 
 // Handle <-> table index; an unknown or dead handle gives -1.
 HWND WindowHandle(int index);
@@ -76,6 +74,9 @@ LRESULT SendToWindow(int index, UINT message, WPARAM wParam, LPARAM lParam);
 bool PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 const WindowClass *FindClass(const char *name);
+
+// Unbind the current rendering context, if there is one.
+void ReleaseCurrent();
 
 } // namespace platform
 

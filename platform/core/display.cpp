@@ -7,7 +7,7 @@ int WINAPI GetSystemMetrics(int index)
 {
     int width = 0;
     int height = 0;
-    Be().screenSize(&width, &height);
+    g_core.backend->screenSize(&width, &height);
     switch (index) {
     case SM_CXSCREEN:
         return width;
@@ -21,7 +21,7 @@ int WINAPI GetSystemMetrics(int index)
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags)
 {
     if (mode == nullptr) {
-        return flags == 0 ? Be().restoreDisplayMode() : DISP_CHANGE_BADPARAM;
+        return flags == 0 ? g_core.backend->restoreDisplayMode() : DISP_CHANGE_BADPARAM;
     }
     if (mode->dmSize < offsetof(DEVMODEA, dmICMMethod)) {
         return DISP_CHANGE_BADMODE;
@@ -29,7 +29,7 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags)
     // Fields the caller did not name keep their current values.
     int width = 0;
     int height = 0;
-    Be().screenSize(&width, &height);
+    g_core.backend->screenSize(&width, &height);
     int bits = 0; // the current depth
     if ((mode->dmFields & DM_PELSWIDTH) != 0) {
         width = static_cast<int>(mode->dmPelsWidth);
@@ -43,5 +43,5 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags)
     if (width <= 0 || height <= 0 || bits < 0) {
         return DISP_CHANGE_BADMODE;
     }
-    return Be().setDisplayMode(width, height, bits);
+    return g_core.backend->setDisplayMode(width, height, bits);
 }

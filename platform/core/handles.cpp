@@ -3,11 +3,7 @@
 // context.
 #include "core.h"
 
-#include <cstring>
-
 namespace platform {
-
-Core g_core = {};
 
 namespace {
 
@@ -30,23 +26,6 @@ template <typename H> int Decode(std::uintptr_t base, H handle, int limit)
 }
 
 } // namespace
-
-const Backend &Be()
-{
-    return *g_core.backend;
-}
-
-void SetBackend(const Backend *backend)
-{
-    g_core.backend = backend;
-}
-
-void ResetCore()
-{
-    const Backend *backend = g_core.backend;
-    std::memset(&g_core, 0, sizeof g_core);
-    g_core.backend = backend;
-}
 
 HWND WindowHandle(int index)
 {

@@ -22,7 +22,7 @@ bool PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 bool PostWindowEvent(BackendId window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    for (int i = 0; i < g_core.windowCount; ++i) {
+    for (int i = 0; i < g_core.windowsCreated; ++i) {
         const Window &w = g_core.windows[i];
         if (w.alive && w.id == window) {
             return PostToQueue(WindowHandle(i), message, wParam, lParam);
@@ -41,7 +41,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, U
     if (msg == nullptr || hwnd != nullptr || filterMin != 0 || filterMax != 0) {
         return FALSE;
     }
-    Be().pumpEvents();
+    g_core.backend->pumpEvents();
     if (g_core.queueSize > 0) {
         *msg = g_core.queue[g_core.queueHead];
         if ((removeMsg & PM_REMOVE) != 0) {

@@ -1,6 +1,20 @@
 // Pixel formats, rendering contexts and presentation.
 #include "core.h"
 
+namespace platform {
+
+void ReleaseCurrent()
+{
+    if (g_core.currentContext == 0) {
+        return;
+    }
+    const Context &c = g_core.contexts[g_core.currentContext - 1];
+    g_core.backend->makeCurrent(g_core.windows[c.window].id, 0);
+    g_core.currentContext = 0;
+}
+
+} // namespace platform
+
 using namespace platform;
 
 int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR *pfd)
@@ -8,7 +22,7 @@ int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR *pfd)
     if (DCWindowIndex(hdc) < 0 || pfd == nullptr || pfd->nSize != sizeof *pfd) {
         return 0;
     }
-    return Be().choosePixelFormat(pfd);
+    return g_core.backend->choosePixelFormat(pfd);
 }
 
 BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR * /*pfd*/)
@@ -23,7 +37,7 @@ BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR * /*
     if (w.pixelFormat != 0) {
         return w.pixelFormat == format ? TRUE : FALSE;
     }
-    if (!Be().setPixelFormat(w.id, format)) {
+    if (!g_core.backend->setPixelFormat(w.id, format)) {
         return FALSE;
     }
     w.pixelFormat = format;
@@ -34,15 +48,15 @@ HGLRC WINAPI wglCreateContext(HDC hdc)
 {
     const int index = DCWindowIndex(hdc);
     if (index < 0 || g_core.windows[index].pixelFormat == 0 ||
-        g_core.contextCount == kMaxContexts) {
+        g_core.contextsCreated == kMaxContexts) {
         return nullptr;
     }
     const Window &w = g_core.windows[index];
-    const BackendId id = Be().createContext(w.id, w.pixelFormat);
+    const BackendId id = g_core.backend->createContext(w.id, w.pixelFormat);
     if (id == 0) {
         return nullptr;
     }
-    const int ctx = g_core.contextCount++;
+    const int ctx = g_core.contextsCreated++;
     g_core.contexts[ctx] = Context{true, id, index};
     return ContextHandle(ctx);
 }
@@ -51,11 +65,7 @@ BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC hglrc)
 {
     if (hglrc == nullptr) {
         // Releasing needs no device context; with none current it is a no-op.
-        if (g_core.currentContext != 0) {
-            const Context &c = g_core.contexts[g_core.currentContext - 1];
-            Be().makeCurrent(g_core.windows[c.window].id, 0);
-            g_core.currentContext = 0;
-        }
+        ReleaseCurrent();
         return TRUE;
     }
     const int ctx = ContextIndex(hglrc);
@@ -63,7 +73,7 @@ BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC hglrc)
     if (ctx < 0 || index < 0 || g_core.windows[index].pixelFormat == 0) {
         return FALSE;
     }
-    if (!Be().makeCurrent(g_core.windows[index].id, g_core.contexts[ctx].id)) {
+    if (!g_core.backend->makeCurrent(g_core.windows[index].id, g_core.contexts[ctx].id)) {
         return FALSE;
     }
     g_core.currentContext = ctx + 1;
@@ -78,10 +88,9 @@ BOOL WINAPI wglDeleteContext(HGLRC hglrc)
     }
     Context &c = g_core.contexts[ctx];
     if (g_core.currentContext == ctx + 1) {
-        Be().makeCurrent(g_core.windows[c.window].id, 0);
-        g_core.currentContext = 0;
+        ReleaseCurrent();
     }
-    Be().deleteContext(c.id);
+    g_core.backend->deleteContext(c.id);
     c.alive = false;
     return TRUE;
 }
@@ -92,5 +101,5 @@ BOOL WINAPI SwapBuffers(HDC hdc)
     if (index < 0 || g_core.windows[index].pixelFormat == 0) {
         return FALSE;
     }
-    return Be().swapBuffers(g_core.windows[index].id) ? TRUE : FALSE;
+    return g_core.backend->swapBuffers(g_core.windows[index].id) ? TRUE : FALSE;
 }

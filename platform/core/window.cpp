@@ -21,14 +21,10 @@ void SendSize(int index)
 void ReleaseWindow(int index)
 {
     Window &w = g_core.windows[index];
-    for (int i = 0; i < g_core.contextCount; ++i) {
-        Context &c = g_core.contexts[i];
-        if (c.alive && c.window == index && g_core.currentContext == i + 1) {
-            Be().makeCurrent(w.id, 0);
-            g_core.currentContext = 0;
-        }
+    if (g_core.currentContext != 0 && g_core.contexts[g_core.currentContext - 1].window == index) {
+        ReleaseCurrent();
     }
-    Be().destroyWindow(w.id);
+    g_core.backend->destroyWindow(w.id);
     w.id = 0;
 }
 
@@ -43,14 +39,14 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             HINSTANCE instance, LPVOID param)
 {
     const WindowClass *cls = FindClass(className);
-    if (cls == nullptr || g_core.windowCount == kMaxWindows || width < 0 || height < 0) {
+    if (cls == nullptr || g_core.windowsCreated == kMaxWindows || width < 0 || height < 0) {
         return nullptr;
     }
-    const BackendId id = Be().createWindow(x, y, width, height, style, windowName);
+    const BackendId id = g_core.backend->createWindow(x, y, width, height, style, windowName);
     if (id == 0) {
         return nullptr;
     }
-    const int index = g_core.windowCount++;
+    const int index = g_core.windowsCreated++;
     Window &w = g_core.windows[index];
     w = Window{};
     w.alive = true;
@@ -119,7 +115,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
     const bool visible = cmdShow != SW_HIDE;
     if (visible != w.visible) {
         w.visible = visible;
-        Be().showWindow(w.id, visible);
+        g_core.backend->showWindow(w.id, visible);
         if (visible && w.sizeOnShow) {
             w.sizeOnShow = false;
             SendSize(index);
@@ -142,7 +138,7 @@ HDC WINAPI GetDC(HWND hwnd)
     }
     Window &w = g_core.windows[index];
     if (!w.dcTaken) {
-        if (!Be().getDC(w.id)) {
+        if (!g_core.backend->getDC(w.id)) {
             return nullptr;
         }
         w.dcTaken = true;

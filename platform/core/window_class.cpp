@@ -50,7 +50,6 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA *wc)
             // The length was checked against kClassNameMax above.
             std::memcpy(cls.name, wc->lpszClassName, std::strlen(wc->lpszClassName) + 1);
             cls.proc = wc->lpfnWndProc;
-            cls.style = wc->style;
             return static_cast<ATOM>(kFirstAtom + i);
         }
     }
