@@ -41,13 +41,13 @@ void Log(const char* format, ...)
     }
 }
 
-void ScreenSize(int *width, int *height)
+void ScriptedScreenSize(int *width, int *height)
 {
     *width = g_script.screenWidth;
     *height = g_script.screenHeight;
 }
 
-LONG SetDisplayMode(int width, int height, int bits)
+LONG ScriptedSetDisplayMode(int width, int height, int bits)
 {
     Log("ChangeDisplaySettings %dx%d %d", width, height, bits);
     g_record.modeRequests.push_back(DisplayMode{width, height, bits});
@@ -57,7 +57,7 @@ LONG SetDisplayMode(int width, int height, int bits)
     return g_script.displayModeResult;
 }
 
-LONG RestoreDisplayMode()
+LONG ScriptedRestoreDisplayMode()
 {
     Log("RestoreDisplayMode");
     ++g_record.restores;
@@ -65,8 +65,8 @@ LONG RestoreDisplayMode()
     return DISP_CHANGE_SUCCESSFUL;
 }
 
-platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD style,
-                                 const char *title)
+platform::BackendId ScriptedCreateWindow(int x, int y, int width, int height, DWORD style,
+                                         const char *title)
 {
     Log("CreateWindow %d,%d %dx%d", x, y, width, height);
     if (g_script.failWindow) {
@@ -82,33 +82,33 @@ platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD styl
     return kWindowId;
 }
 
-void DestroyWindow(platform::BackendId /*window*/)
+void ScriptedDestroyWindow(platform::BackendId /*window*/)
 {
     Log("DestroyWindow");
     g_record.windowDestroyed = true;
     g_record.windowVisible = false;
 }
 
-void ShowWindow(platform::BackendId /*window*/, bool visible)
+void ScriptedShowWindow(platform::BackendId /*window*/, bool visible)
 {
     Log("ShowWindow %d", visible ? 1 : 0);
     g_record.windowVisible = visible;
 }
 
-bool GetDC(platform::BackendId /*window*/)
+bool ScriptedGetDC(platform::BackendId /*window*/)
 {
     Log("GetDC");
     return !g_script.failDC;
 }
 
-int ChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
+int ScriptedChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
 {
     Log("ChoosePixelFormat %d/%d", pfd->cColorBits, pfd->cDepthBits);
     g_record.chosenFormat = g_script.failChoosePixelFormat ? 0 : kFormat565;
     return g_record.chosenFormat;
 }
 
-bool SetPixelFormat(platform::BackendId /*window*/, int format)
+bool ScriptedSetPixelFormat(platform::BackendId /*window*/, int format)
 {
     Log("SetPixelFormat %d", format);
     if (g_script.failSetPixelFormat) {
@@ -118,7 +118,7 @@ bool SetPixelFormat(platform::BackendId /*window*/, int format)
     return true;
 }
 
-platform::BackendId CreateContext(platform::BackendId /*window*/, int /*format*/)
+platform::BackendId ScriptedCreateContext(platform::BackendId /*window*/, int /*format*/)
 {
     Log("CreateContext");
     if (g_script.failCreateContext) {
@@ -127,7 +127,7 @@ platform::BackendId CreateContext(platform::BackendId /*window*/, int /*format*/
     return kFirstContextId + static_cast<platform::BackendId>(g_record.contextsCreated++);
 }
 
-bool MakeCurrent(platform::BackendId /*window*/, platform::BackendId context)
+bool ScriptedMakeCurrent(platform::BackendId /*window*/, platform::BackendId context)
 {
     Log("MakeCurrent %d", context != 0 ? 1 : 0);
     if (context != 0 && g_script.failMakeCurrent) {
@@ -137,20 +137,20 @@ bool MakeCurrent(platform::BackendId /*window*/, platform::BackendId context)
     return true;
 }
 
-void DeleteContext(platform::BackendId /*context*/)
+void ScriptedDeleteContext(platform::BackendId /*context*/)
 {
     Log("DeleteContext");
     ++g_record.contextsDeleted;
 }
 
-bool SwapBuffers(platform::BackendId /*window*/)
+bool ScriptedSwapBuffers(platform::BackendId /*window*/)
 {
     Log("SwapBuffers");
     ++g_record.swaps;
     return true;
 }
 
-bool KeyState(int vkey, bool *pressed)
+bool ScriptedKeyState(int vkey, bool *pressed)
 {
     Log("GetAsyncKeyState %d", vkey);
     ++g_record.keyPolls;
@@ -163,19 +163,19 @@ bool KeyState(int vkey, bool *pressed)
     return down;
 }
 
-void MessageBox(platform::BackendId owner, const char *text, const char *caption, UINT type)
+void ScriptedMessageBox(platform::BackendId owner, const char *text, const char *caption, UINT type)
 {
     Log("MessageBox %s: %s", caption, text);
     g_record.boxes.push_back(MessageBoxRecord{owner, text, caption, type});
 }
 
-void Sleep(DWORD milliseconds)
+void ScriptedSleep(DWORD milliseconds)
 {
     Log("Sleep %u", static_cast<unsigned>(milliseconds));
     ++g_record.sleeps;
 }
 
-void PumpEvents()
+void ScriptedPumpEvents()
 {
     ++g_record.passes;
     Log("PeekMessage");
@@ -189,11 +189,29 @@ void PumpEvents()
     }
 }
 
-const platform::Backend kBackend = {
-    ScreenSize,  SetDisplayMode,    RestoreDisplayMode, CreateWindow,  DestroyWindow, ShowWindow,
-    GetDC,       ChoosePixelFormat, SetPixelFormat,     CreateContext, MakeCurrent,   DeleteContext,
-    SwapBuffers, KeyState,          MessageBox,         Sleep,         PumpEvents,
-};
+// Filled slot by slot, so that no entry can land in its neighbour's place.
+platform::Backend Table()
+{
+    platform::Backend backend = {};
+    backend.screenSize = ScriptedScreenSize;
+    backend.setDisplayMode = ScriptedSetDisplayMode;
+    backend.restoreDisplayMode = ScriptedRestoreDisplayMode;
+    backend.createWindow = ScriptedCreateWindow;
+    backend.destroyWindow = ScriptedDestroyWindow;
+    backend.showWindow = ScriptedShowWindow;
+    backend.getDC = ScriptedGetDC;
+    backend.choosePixelFormat = ScriptedChoosePixelFormat;
+    backend.setPixelFormat = ScriptedSetPixelFormat;
+    backend.createContext = ScriptedCreateContext;
+    backend.makeCurrent = ScriptedMakeCurrent;
+    backend.deleteContext = ScriptedDeleteContext;
+    backend.swapBuffers = ScriptedSwapBuffers;
+    backend.keyState = ScriptedKeyState;
+    backend.messageBox = ScriptedMessageBox;
+    backend.sleep = ScriptedSleep;
+    backend.pumpEvents = ScriptedPumpEvents;
+    return backend;
+}
 
 } // namespace
 
@@ -202,7 +220,8 @@ void Install()
     g_script = Script{};
     g_record = Record{};
     g_escapeWasDown = false;
-    platform::SetBackend(&kBackend);
+    static const platform::Backend backend = Table();
+    platform::SetBackend(&backend);
     platform::ResetCore();
 }
 

@@ -34,7 +34,7 @@ int Attrib(GLXFBConfig config, int attribute)
 {
     int value = 0;
     if (glXGetFBConfigAttrib(g_x11.display, config, attribute, &value) != Success) {
-        ReportError("GLX cannot describe one of its framebuffer configurations");
+        X11ReportError("GLX cannot describe one of its framebuffer configurations");
         return 0;
     }
     return value;
@@ -155,7 +155,7 @@ GLXFBConfig ConfigOf(int format)
 
 } // namespace
 
-void InitGLX()
+void GlxInit()
 {
     int errorBase = 0;
     int eventBase = 0;
@@ -164,12 +164,12 @@ void InitGLX()
     // Framebuffer configurations came with GLX 1.3.
     if (glXQueryExtension(g_x11.display, &errorBase, &eventBase) == False ||
         glXQueryVersion(g_x11.display, &major, &minor) == False || (major == 1 && minor < 3)) {
-        ReportError("the X server offers no GLX 1.3; OpenGL cannot be used");
+        X11ReportError("the X server offers no GLX 1.3; OpenGL cannot be used");
         return;
     }
     g_configs = glXGetFBConfigs(g_x11.display, g_x11.screen, &g_configCount);
     if (g_configs == nullptr || g_configCount <= 0) {
-        ReportError("GLX offers no framebuffer configurations");
+        X11ReportError("GLX offers no framebuffer configurations");
         g_configs = nullptr;
         g_configCount = 0;
         return;
@@ -177,7 +177,7 @@ void InitGLX()
     g_x11.glx = true;
 }
 
-void TerminateGLX()
+void GlxTerminate()
 {
     if (!g_x11.glx) {
         return;
@@ -196,13 +196,13 @@ void TerminateGLX()
     g_x11.glx = false;
 }
 
-int ChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
+int GlxChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
 {
     if (!g_x11.glx) {
         return 0;
     }
     if (pfd->iPixelType != PFD_TYPE_RGBA) {
-        ReportError("cannot choose a pixel format", "only RGBA formats are offered");
+        X11ReportError("cannot choose a pixel format", "only RGBA formats are offered");
         return 0;
     }
     int candidateCount = 0;
@@ -253,24 +253,24 @@ int ChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
                       "none has %d colour bits, %d depth bits and %s buffering", pfd->cColorBits,
                       pfd->cDepthBits,
                       (pfd->dwFlags & PFD_DOUBLEBUFFER) != 0 ? "double" : "single");
-        ReportError("no GLX framebuffer configuration fits", detail);
+        X11ReportError("no GLX framebuffer configuration fits", detail);
     }
     return best;
 }
 
-bool SetPixelFormat(platform::BackendId window, int format)
+bool GlxSetPixelFormat(platform::BackendId window, int format)
 {
-    WindowSlot *slot = FindSlot(window);
+    WindowSlot *slot = X11WindowOfId(window);
     const GLXFBConfig config = ConfigOf(format);
     if (slot == nullptr || config == nullptr) {
         return false;
     }
     XVisualInfo *visual = glXGetVisualFromFBConfig(g_x11.display, config);
     if (visual == nullptr) {
-        ReportError("cannot set the pixel format", "its configuration has no X visual");
+        X11ReportError("cannot set the pixel format", "its configuration has no X visual");
         return false;
     }
-    const bool ok = SetWindowVisual(*slot, visual->visual, visual->depth);
+    const bool ok = X11SetWindowVisual(*slot, visual->visual, visual->depth);
     XFree(visual);
     if (ok) {
         slot->config = config;
@@ -278,9 +278,9 @@ bool SetPixelFormat(platform::BackendId window, int format)
     return ok;
 }
 
-platform::BackendId CreateContext(platform::BackendId window, int format)
+platform::BackendId GlxCreateContext(platform::BackendId window, int format)
 {
-    const WindowSlot *slot = FindSlot(window);
+    const WindowSlot *slot = X11WindowOfId(window);
     const GLXFBConfig config = ConfigOf(format);
     if (slot == nullptr || config == nullptr) {
         return 0;
@@ -292,17 +292,17 @@ platform::BackendId CreateContext(platform::BackendId window, int format)
         }
     }
     if (free < 0) {
-        ReportError("cannot create the rendering context", "too many contexts");
+        X11ReportError("cannot create the rendering context", "too many contexts");
         return 0;
     }
     // The fixed-function program needs a legacy context, so no
     // glXCreateContextAttribsARB and no profile.
-    TrapErrors();
+    X11TrapErrors();
     const GLXContext context =
         glXCreateNewContext(g_x11.display, config, GLX_RGBA_TYPE, nullptr, True);
-    const int error = UntrapErrors();
+    const int error = X11UntrapErrors();
     if (context == nullptr || error != Success) {
-        ReportXError("cannot create the rendering context", error);
+        X11ReportXError("cannot create the rendering context", error);
         if (context != nullptr) {
             glXDestroyContext(g_x11.display, context);
         }
@@ -312,7 +312,7 @@ platform::BackendId CreateContext(platform::BackendId window, int format)
     return static_cast<platform::BackendId>(free) + 1;
 }
 
-bool MakeCurrent(platform::BackendId window, platform::BackendId context)
+bool GlxMakeCurrent(platform::BackendId window, platform::BackendId context)
 {
     if (!g_x11.glx) {
         return false;
@@ -321,23 +321,23 @@ bool MakeCurrent(platform::BackendId window, platform::BackendId context)
         SetCurrent(0, None);
         return glXMakeCurrent(g_x11.display, None, nullptr) == True;
     }
-    const WindowSlot *slot = FindSlot(window);
+    const WindowSlot *slot = X11WindowOfId(window);
     if (slot == nullptr || slot->config == nullptr || slot->handle == None ||
         context > kMaxContexts || g_contexts[context - 1] == nullptr) {
         return false;
     }
-    TrapErrors();
+    X11TrapErrors();
     const Bool made = glXMakeCurrent(g_x11.display, slot->handle, g_contexts[context - 1]);
-    const int error = UntrapErrors();
+    const int error = X11UntrapErrors();
     if (made == False || error != Success) {
-        ReportXError("cannot make the rendering context current", error);
+        X11ReportXError("cannot make the rendering context current", error);
         return false;
     }
     SetCurrent(context, slot->handle);
     return true;
 }
 
-void DeleteContext(platform::BackendId context)
+void GlxDeleteContext(platform::BackendId context)
 {
     if (!g_x11.glx || context == 0 || context > kMaxContexts ||
         g_contexts[context - 1] == nullptr) {
@@ -350,7 +350,7 @@ void DeleteContext(platform::BackendId context)
     }
 }
 
-void ReleaseDrawable(Window window)
+void GlxReleaseDrawable(Window window)
 {
     // HACK: Mesa's software driver asks the server for a dead window's size,
     // ignores the error and clears a buffer of whatever size it then holds,
@@ -362,9 +362,9 @@ void ReleaseDrawable(Window window)
     }
 }
 
-bool SwapBuffers(platform::BackendId window)
+bool GlxSwapBuffers(platform::BackendId window)
 {
-    const WindowSlot *slot = FindSlot(window);
+    const WindowSlot *slot = X11WindowOfId(window);
     if (slot == nullptr || slot->config == nullptr || slot->handle == None) {
         return false;
     }

@@ -27,7 +27,7 @@ void OnSignal(int signalNumber)
 
 } // namespace
 
-void InstallSignalHandlers()
+void PosixCatchCloseSignals()
 {
     struct sigaction action = {};
     action.sa_handler = OnSignal;
@@ -36,16 +36,16 @@ void InstallSignalHandlers()
     // with EINTR.
     action.sa_flags = SA_RESTART;
     if (sigaction(SIGINT, &action, nullptr) != 0 || sigaction(SIGTERM, &action, nullptr) != 0) {
-        ReportError("cannot catch SIGINT and SIGTERM");
+        X11ReportError("cannot catch SIGINT and SIGTERM");
     }
 }
 
-bool CloseRequested()
+bool PosixCloseRequested()
 {
     return g_closeRequested != 0;
 }
 
-void ClearCloseRequest()
+void PosixClearCloseRequest()
 {
     g_closeRequested = 0;
 }

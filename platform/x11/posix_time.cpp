@@ -6,7 +6,7 @@
 
 namespace x11 {
 
-void Sleep(DWORD milliseconds)
+void PosixSleep(DWORD milliseconds)
 {
     timespec wait = {};
     wait.tv_sec = static_cast<time_t>(milliseconds / 1000);

@@ -7,22 +7,41 @@ namespace x11 {
 
 namespace {
 
-const platform::Backend kBackend = {
-    ScreenSize,  SetDisplayMode,    RestoreDisplayMode, CreateWindow,  DestroyWindow, ShowWindow,
-    GetDC,       ChoosePixelFormat, SetPixelFormat,     CreateContext, MakeCurrent,   DeleteContext,
-    SwapBuffers, KeyState,          MessageBox,         Sleep,         PumpEvents,
-};
+// Filled slot by slot, so that no entry can land in its neighbour's place.
+platform::Backend Table()
+{
+    platform::Backend backend = {};
+    backend.screenSize = X11ScreenSize;
+    backend.setDisplayMode = X11SetDisplayMode;
+    backend.restoreDisplayMode = X11RestoreDisplayMode;
+    backend.createWindow = X11CreateWindow;
+    backend.destroyWindow = X11DestroyWindow;
+    backend.showWindow = X11ShowWindow;
+    backend.getDC = X11GetDC;
+    backend.choosePixelFormat = GlxChoosePixelFormat;
+    backend.setPixelFormat = GlxSetPixelFormat;
+    backend.createContext = GlxCreateContext;
+    backend.makeCurrent = GlxMakeCurrent;
+    backend.deleteContext = GlxDeleteContext;
+    backend.swapBuffers = GlxSwapBuffers;
+    backend.keyState = X11KeyState;
+    backend.messageBox = X11MessageBox;
+    backend.sleep = PosixSleep;
+    backend.pumpEvents = X11PumpEvents;
+    return backend;
+}
 
 } // namespace
 
 const platform::Backend *OpenBackend()
 {
-    InstallSignalHandlers();
-    if (OpenDisplay()) {
-        InitGLX();
-        InitKeyboard();
+    PosixCatchCloseSignals();
+    if (X11OpenDisplay()) {
+        GlxInit();
+        X11InitKeyboard();
     }
-    return &kBackend;
+    static const platform::Backend backend = Table();
+    return &backend;
 }
 
 void CloseBackend()
@@ -30,8 +49,8 @@ void CloseBackend()
     if (g_x11.display == nullptr) {
         return;
     }
-    TerminateGLX();
-    DestroyAllWindows();
+    GlxTerminate();
+    X11DestroyAllWindows();
     // NOTE: The connection is left for the process exit to drop, as Win32
     // leaves the window to it. XCloseDisplay makes Mesa unload its driver,
     // which leaks a few blocks on the way out and fails every leak-checked

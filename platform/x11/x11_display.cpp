@@ -22,18 +22,18 @@ bool DetectEwmhFullscreen()
 {
     const Atoms &a = g_x11.atoms;
     Window *rootCheck = nullptr;
-    if (GetWindowProperty(g_x11.root, a.netSupportingWmCheck, XA_WINDOW,
-                          reinterpret_cast<unsigned char **>(&rootCheck)) == 0) {
+    if (X11GetWindowProperty(g_x11.root, a.netSupportingWmCheck, XA_WINDOW,
+                             reinterpret_cast<unsigned char **>(&rootCheck)) == 0) {
         return false;
     }
     const Window check = *rootCheck;
     XFree(rootCheck);
 
     Window *selfCheck = nullptr;
-    TrapErrors();
-    const unsigned long count = GetWindowProperty(check, a.netSupportingWmCheck, XA_WINDOW,
-                                                  reinterpret_cast<unsigned char **>(&selfCheck));
-    const int error = UntrapErrors();
+    X11TrapErrors();
+    const unsigned long count = X11GetWindowProperty(
+        check, a.netSupportingWmCheck, XA_WINDOW, reinterpret_cast<unsigned char **>(&selfCheck));
+    const int error = X11UntrapErrors();
     if (count == 0 || error != Success) {
         if (count != 0) {
             XFree(selfCheck);
@@ -47,8 +47,8 @@ bool DetectEwmhFullscreen()
     }
 
     Atom *supported = nullptr;
-    const unsigned long atoms = GetWindowProperty(g_x11.root, a.netSupported, XA_ATOM,
-                                                  reinterpret_cast<unsigned char **>(&supported));
+    const unsigned long atoms = X11GetWindowProperty(
+        g_x11.root, a.netSupported, XA_ATOM, reinterpret_cast<unsigned char **>(&supported));
     bool state = false;
     bool fullscreen = false;
     for (unsigned long i = 0; i < atoms; ++i) {
@@ -92,7 +92,7 @@ bool InternAtoms()
         list[i] = const_cast<char *>(names[i].name);
     }
     if (XInternAtoms(g_x11.display, list, count, False, atoms) == 0) {
-        ReportError("cannot look up the X atoms the program needs");
+        X11ReportError("cannot look up the X atoms the program needs");
         return false;
     }
     for (int i = 0; i < count; ++i) {
@@ -122,7 +122,7 @@ bool RandRPrimary(int *x, int *y, int *width, int *height)
     }
     XRRScreenResources *resources = XRRGetScreenResourcesCurrent(g_x11.display, g_x11.root);
     if (resources == nullptr) {
-        ReportError("RandR gave no screen resources");
+        X11ReportError("RandR gave no screen resources");
         return false;
     }
     bool found = false;
@@ -150,16 +150,16 @@ bool RandRPrimary(int *x, int *y, int *width, int *height)
 
 } // namespace
 
-bool OpenDisplay()
+bool X11OpenDisplay()
 {
-    InstallErrorHandlers();
+    X11InstallErrorHandlers();
     g_x11.display = XOpenDisplay(nullptr);
     if (g_x11.display == nullptr) {
         const char *name = std::getenv("DISPLAY");
         if (name == nullptr || name[0] == '\0') {
-            ReportError("no X display to run on (DISPLAY is not set)");
+            X11ReportError("no X display to run on (DISPLAY is not set)");
         } else {
-            ReportError("cannot open the X display", name);
+            X11ReportError("cannot open the X display", name);
         }
         return false;
     }
@@ -178,7 +178,7 @@ bool OpenDisplay()
     return true;
 }
 
-unsigned long GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value)
+unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value)
 {
     Atom actualType = None;
     int actualFormat = 0;
@@ -201,7 +201,7 @@ unsigned long GetWindowProperty(Window window, Atom property, Atom type, unsigne
     return count;
 }
 
-void PrimaryMonitor(int *x, int *y, int *width, int *height)
+void X11PrimaryMonitor(int *x, int *y, int *width, int *height)
 {
     if (g_x11.randr && RandRPrimary(x, y, width, height)) {
         return;
@@ -212,7 +212,7 @@ void PrimaryMonitor(int *x, int *y, int *width, int *height)
     *height = DisplayHeight(g_x11.display, g_x11.screen);
 }
 
-void ScreenSize(int *width, int *height)
+void X11ScreenSize(int *width, int *height)
 {
     if (g_x11.display == nullptr) {
         *width = 0;
@@ -221,37 +221,37 @@ void ScreenSize(int *width, int *height)
     }
     int x = 0;
     int y = 0;
-    PrimaryMonitor(&x, &y, width, height);
+    X11PrimaryMonitor(&x, &y, width, height);
 }
 
 // An X server's depth is fixed for the life of the screen and its size is
 // the user's to change, so the only mode we can "switch" to is the one that
 // is already there, in any depth a GL pixel format can stand in for.
-LONG SetDisplayMode(int width, int height, int bitsPerPixel)
+LONG X11SetDisplayMode(int width, int height, int bitsPerPixel)
 {
     if (g_x11.display == nullptr) {
         return DISP_CHANGE_BADMODE;
     }
     int currentWidth = 0;
     int currentHeight = 0;
-    ScreenSize(&currentWidth, &currentHeight);
+    X11ScreenSize(&currentWidth, &currentHeight);
     char detail[160];
     if (width != currentWidth || height != currentHeight) {
         std::snprintf(detail, sizeof detail, "%dx%d asked for, the screen is %dx%d", width, height,
                       currentWidth, currentHeight);
-        ReportError("cannot change the screen's size", detail);
+        X11ReportError("cannot change the screen's size", detail);
         return DISP_CHANGE_BADMODE;
     }
     if (bitsPerPixel != 0 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
         std::snprintf(detail, sizeof detail, "%d bits per pixel", bitsPerPixel);
-        ReportError("no such colour depth", detail);
+        X11ReportError("no such colour depth", detail);
         return DISP_CHANGE_BADMODE;
     }
     return DISP_CHANGE_SUCCESSFUL;
 }
 
 // Nothing was changed, so there is nothing to put back.
-LONG RestoreDisplayMode()
+LONG X11RestoreDisplayMode()
 {
     return DISP_CHANGE_SUCCESSFUL;
 }

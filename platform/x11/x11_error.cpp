@@ -61,7 +61,7 @@ int OnXError(Display *display, XErrorEvent *event)
     char detail[384];
     std::snprintf(detail, sizeof detail, "%s (request %d.%d, resource 0x%lx)", text,
                   event->request_code, event->minor_code, event->resourceid);
-    ReportError("X protocol error", detail);
+    X11ReportError("X protocol error", detail);
     return 0;
 }
 
@@ -130,7 +130,7 @@ void OnFault(int signalNumber)
 
 } // namespace
 
-void ReportError(const char *what, const char *detail)
+void X11ReportError(const char *what, const char *detail)
 {
     char report[sizeof g_lastReport];
     if (detail != nullptr && detail[0] != '\0') {
@@ -146,21 +146,21 @@ void ReportError(const char *what, const char *detail)
     std::fflush(stderr);
 }
 
-void ReportXError(const char *what, int errorCode)
+void X11ReportXError(const char *what, int errorCode)
 {
     // Some calls fail without a protocol error to name.
     if (errorCode == Success) {
-        ReportError(what);
+        X11ReportError(what);
         return;
     }
     char text[256] = "unknown error";
     if (g_x11.display != nullptr) {
         XGetErrorText(g_x11.display, errorCode, text, sizeof text);
     }
-    ReportError(what, text);
+    X11ReportError(what, text);
 }
 
-void InstallErrorHandlers()
+void X11InstallErrorHandlers()
 {
     XSetErrorHandler(OnXError);
     XSetIOErrorHandler(OnXIOError);
@@ -171,13 +171,13 @@ void InstallErrorHandlers()
     sigaction(SIGBUS, &action, &g_previousBus);
 }
 
-void TrapErrors()
+void X11TrapErrors()
 {
     g_trapping = true;
     g_trappedError = Success;
 }
 
-int UntrapErrors()
+int X11UntrapErrors()
 {
     XSync(g_x11.display, False);
     g_trapping = false;

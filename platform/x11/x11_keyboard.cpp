@@ -90,11 +90,11 @@ bool SelectRawKeys()
     mask.deviceid = XIAllMasterDevices;
     mask.mask_len = sizeof bits;
     mask.mask = bits;
-    TrapErrors();
+    X11TrapErrors();
     XISelectEvents(g_x11.display, g_x11.root, &mask, 1);
-    const int failure = UntrapErrors();
+    const int failure = X11UntrapErrors();
     if (failure != Success) {
-        ReportXError("cannot follow the keyboard through XInput2", failure);
+        X11ReportXError("cannot follow the keyboard through XInput2", failure);
         return false;
     }
     return true;
@@ -102,13 +102,13 @@ bool SelectRawKeys()
 
 } // namespace
 
-void InitKeyboard()
+void X11InitKeyboard()
 {
     g_raw = SelectRawKeys();
     if (!g_raw) {
-        ReportError("no XInput 2.1 raw key events; reading the keyboard on every poll instead");
+        X11ReportError("no XInput 2.1 raw key events; reading the keyboard on every poll instead");
     }
-    RefreshKeyboard();
+    X11RefreshKeyboard();
     // Events only tell changes, so start from the keys already down: Escape
     // held while the program starts must count.
     QueryKeymap();
@@ -117,7 +117,7 @@ void InitKeyboard()
     }
 }
 
-void RefreshKeyboard()
+void X11RefreshKeyboard()
 {
     for (int vkey = 0; vkey < kVirtualKeys; ++vkey) {
         const KeySym sym = KeySymOf(vkey);
@@ -125,7 +125,7 @@ void RefreshKeyboard()
     }
 }
 
-bool HandleKeyboardEvent(XEvent &event)
+bool X11HandleKeyEvent(XEvent &event)
 {
     if (!g_raw || event.type != GenericEvent || event.xcookie.extension != g_xiOpcode) {
         return false;
@@ -148,7 +148,7 @@ bool HandleKeyboardEvent(XEvent &event)
     return true;
 }
 
-bool KeyState(int vkey, bool *pressedSinceLastCall)
+bool X11KeyState(int vkey, bool *pressedSinceLastCall)
 {
     *pressedSinceLastCall = false;
     if (g_x11.display == nullptr || vkey < 0 || vkey >= kVirtualKeys) {

@@ -108,14 +108,14 @@ void Place(platform::BackendId owner, const Box &box, int *x, int *y)
     int areaY = 0;
     int areaWidth = 0;
     int areaHeight = 0;
-    const WindowSlot *slot = FindSlot(owner);
+    const WindowSlot *slot = X11WindowOfId(owner);
     if (slot != nullptr) {
         areaX = slot->x;
         areaY = slot->y;
         areaWidth = slot->knownWidth;
         areaHeight = slot->knownHeight;
     } else {
-        PrimaryMonitor(&areaX, &areaY, &areaWidth, &areaHeight);
+        X11PrimaryMonitor(&areaX, &areaY, &areaWidth, &areaHeight);
     }
     *x = areaX + (areaWidth - box.width) / 2;
     *y = areaY + (areaHeight - box.height) / 2;
@@ -137,7 +137,7 @@ void SetProperties(const Box &box, platform::BackendId owner, const char *captio
     XSetWMProtocols(display, box.window, protocols, 1);
     XChangeProperty(display, box.window, a.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char *>(&a.netWmWindowTypeDialog), 1);
-    const WindowSlot *slot = FindSlot(owner);
+    const WindowSlot *slot = X11WindowOfId(owner);
     if (slot != nullptr) {
         XSetTransientForHint(display, box.window, slot->handle);
     }
@@ -193,9 +193,9 @@ void OnBoxEvent(Box &box, XEvent &event)
         // Without a window manager nobody else would give us the keyboard.
         // A refusal only means a manager keeps focus its own way, and the
         // mouse still works, so it is not worth a report.
-        TrapErrors();
+        X11TrapErrors();
         XSetInputFocus(g_x11.display, box.window, RevertToPointerRoot, CurrentTime);
-        UntrapErrors();
+        X11UntrapErrors();
         break;
     }
     case UnmapNotify:
@@ -234,17 +234,17 @@ void RunModal(Box &box)
 {
     Display *display = g_x11.display;
     auto unmappedSince = std::chrono::steady_clock::now();
-    while (!box.done && !CloseRequested()) {
+    while (!box.done && !PosixCloseRequested()) {
         while (!box.done && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
             if (event.type != GenericEvent && event.xany.window == box.window) {
                 OnBoxEvent(box, event);
             } else {
-                HandleEvent(event);
+                X11HandleEvent(event);
             }
         }
-        if (box.done || CloseRequested()) {
+        if (box.done || PosixCloseRequested()) {
             break;
         }
         const auto now = std::chrono::steady_clock::now();
@@ -266,7 +266,7 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
     Box box = {};
     box.gc = XCreateGC(display, g_x11.root, 0, nullptr);
     if (box.gc == nullptr) {
-        ReportError("cannot show a message box", "no graphics context");
+        X11ReportError("cannot show a message box", "no graphics context");
         return;
     }
     XSetForeground(display, box.gc, BlackPixel(display, g_x11.screen));
@@ -276,7 +276,7 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
     int x = 0;
     int y = 0;
     Place(owner, box, &x, &y);
-    TrapErrors();
+    X11TrapErrors();
     box.window =
         XCreateSimpleWindow(display, g_x11.root, x, y, static_cast<unsigned>(box.width),
                             static_cast<unsigned>(box.height), 1, BlackPixel(display, g_x11.screen),
@@ -286,9 +286,9 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
                      StructureNotifyMask);
     SetProperties(box, owner, caption, x, y);
     XMapRaised(display, box.window);
-    const int error = UntrapErrors();
+    const int error = X11UntrapErrors();
     if (error != Success) {
-        ReportXError("cannot show a message box", error);
+        X11ReportXError("cannot show a message box", error);
     } else {
         RunModal(box);
     }
@@ -309,7 +309,7 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
 
 } // namespace
 
-void MessageBox(platform::BackendId owner, const char *text, const char *caption, UINT /*type*/)
+void X11MessageBox(platform::BackendId owner, const char *text, const char *caption, UINT /*type*/)
 {
     // Every box is said on stderr too, so that a run with no one watching
     // the screen still tells why it ended.
@@ -317,7 +317,7 @@ void MessageBox(platform::BackendId owner, const char *text, const char *caption
     std::fflush(stderr);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
-    if (g_x11.display == nullptr || CloseRequested()) {
+    if (g_x11.display == nullptr || PosixCloseRequested()) {
         return;
     }
     ShowBox(owner, text, caption);

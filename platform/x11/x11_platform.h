@@ -69,74 +69,74 @@ extern State g_x11;
 
 // --- x11_error.cpp
 // Every failure the backend sees is told here, once, on stderr.
-void ReportError(const char *what, const char *detail = nullptr);
+void X11ReportError(const char *what, const char *detail = nullptr);
 // Report an X error code with the server's own name for it.
-void ReportXError(const char *what, int errorCode);
-void InstallErrorHandlers();
+void X11ReportXError(const char *what, int errorCode);
+void X11InstallErrorHandlers();
 // Collect protocol errors instead of reporting them, around requests whose
 // failure the caller handles itself. Untrap syncs with the server, so it
 // belongs to set-up paths only; it returns the first error code, or Success.
-void TrapErrors();
-int UntrapErrors();
+void X11TrapErrors();
+int X11UntrapErrors();
 
 // --- x11_display.cpp
-bool OpenDisplay();
+bool X11OpenDisplay();
 // The primary monitor's rectangle in root coordinates: RandR's primary
 // output, else the whole X screen.
-void PrimaryMonitor(int *x, int *y, int *width, int *height);
-void ScreenSize(int *width, int *height);
-LONG SetDisplayMode(int width, int height, int bitsPerPixel);
-LONG RestoreDisplayMode();
+void X11PrimaryMonitor(int *x, int *y, int *width, int *height);
+void X11ScreenSize(int *width, int *height);
+LONG X11SetDisplayMode(int width, int height, int bitsPerPixel);
+LONG X11RestoreDisplayMode();
 // Read a window property of a given type; the caller XFrees *value when the
 // count returned is not 0.
-unsigned long GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);
+unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);
 
 // --- x11_window.cpp
-platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD style,
-                                 const char *title);
-void DestroyWindow(platform::BackendId window);
-void ShowWindow(platform::BackendId window, bool visible);
-bool GetDC(platform::BackendId window);
-WindowSlot *FindSlot(platform::BackendId window);
+platform::BackendId X11CreateWindow(int x, int y, int width, int height, DWORD style,
+                                    const char *title);
+void X11DestroyWindow(platform::BackendId window);
+void X11ShowWindow(platform::BackendId window, bool visible);
+bool X11GetDC(platform::BackendId window);
+WindowSlot *X11WindowOfId(platform::BackendId window);
 // Give a window the visual a pixel format needs.
-bool SetWindowVisual(WindowSlot &slot, Visual *visual, int depth);
-void DestroyAllWindows();
+bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth);
+void X11DestroyAllWindows();
 // Turn one X event into window messages; false when it concerns none of
 // the program's windows.
-bool HandleEvent(XEvent &event);
-void PumpEvents();
+bool X11HandleEvent(XEvent &event);
+void X11PumpEvents();
 
 // --- glx_context.cpp
-void InitGLX();
-void TerminateGLX();
-int ChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd);
-bool SetPixelFormat(platform::BackendId window, int format);
-platform::BackendId CreateContext(platform::BackendId window, int format);
-bool MakeCurrent(platform::BackendId window, platform::BackendId context);
-void DeleteContext(platform::BackendId context);
-bool SwapBuffers(platform::BackendId window);
+void GlxInit();
+void GlxTerminate();
+int GlxChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd);
+bool GlxSetPixelFormat(platform::BackendId window, int format);
+platform::BackendId GlxCreateContext(platform::BackendId window, int format);
+bool GlxMakeCurrent(platform::BackendId window, platform::BackendId context);
+void GlxDeleteContext(platform::BackendId context);
+bool GlxSwapBuffers(platform::BackendId window);
 // Another client destroyed a window: stop drawing to it at once.
-void ReleaseDrawable(Window window);
+void GlxReleaseDrawable(Window window);
 
 // --- x11_keyboard.cpp
-void InitKeyboard();
+void X11InitKeyboard();
 // Keep the key state up to date from one event; false when it is not a key event.
-bool HandleKeyboardEvent(XEvent &event);
+bool X11HandleKeyEvent(XEvent &event);
 // The keyboard mapping changed: find the keys again.
-void RefreshKeyboard();
-bool KeyState(int vkey, bool *pressedSinceLastCall);
+void X11RefreshKeyboard();
+bool X11KeyState(int vkey, bool *pressedSinceLastCall);
 
 // --- x11_message_box.cpp
-void MessageBox(platform::BackendId owner, const char *text, const char *caption, UINT type);
+void X11MessageBox(platform::BackendId owner, const char *text, const char *caption, UINT type);
 
 // --- posix_signal.cpp
-void InstallSignalHandlers();
+void PosixCatchCloseSignals();
 // SIGINT or SIGTERM asked the program to close and no window has been told yet.
-bool CloseRequested();
-void ClearCloseRequest();
+bool PosixCloseRequested();
+void PosixClearCloseRequest();
 
 // --- posix_time.cpp
-void Sleep(DWORD milliseconds);
+void PosixSleep(DWORD milliseconds);
 
 } // namespace x11
 

@@ -32,7 +32,7 @@ platform::BackendId IdOf(const WindowSlot &slot)
     return static_cast<platform::BackendId>(&slot - g_x11.windows) + 1;
 }
 
-WindowSlot *SlotOfHandle(Window handle)
+WindowSlot *X11WindowOfHandle(Window handle)
 {
     for (WindowSlot &slot : g_x11.windows) {
         if (slot.used && slot.handle == handle) {
@@ -55,7 +55,7 @@ bool CoversPrimary(const WindowSlot &slot)
     int y = 0;
     int width = 0;
     int height = 0;
-    PrimaryMonitor(&x, &y, &width, &height);
+    X11PrimaryMonitor(&x, &y, &width, &height);
     return slot.x <= x && slot.y <= y && slot.x + slot.width >= x + width &&
            slot.y + slot.height >= y + height;
 }
@@ -78,7 +78,7 @@ void SetProperties(const WindowSlot &slot, Window window)
 
     Atom protocols[] = {a.wmDeleteWindow, a.netWmPing};
     if (XSetWMProtocols(display, window, protocols, 2) == 0) {
-        ReportError("cannot set the window's WM_PROTOCOLS");
+        X11ReportError("cannot set the window's WM_PROTOCOLS");
     }
     const long pid = static_cast<long>(getpid());
     XChangeProperty(display, window, a.netWmPid, XA_CARDINAL, 32, PropModeReplace,
@@ -157,8 +157,8 @@ void OnWmState(WindowSlot &slot)
 {
     long *state = nullptr;
     const unsigned long count =
-        GetWindowProperty(slot.handle, g_x11.atoms.wmState, g_x11.atoms.wmState,
-                          reinterpret_cast<unsigned char **>(&state));
+        X11GetWindowProperty(slot.handle, g_x11.atoms.wmState, g_x11.atoms.wmState,
+                             reinterpret_cast<unsigned char **>(&state));
     if (count == 0) {
         return;
     }
@@ -185,7 +185,7 @@ void OnClientMessage(WindowSlot &slot, XEvent &event)
         event.xclient.window = g_x11.root;
         if (XSendEvent(g_x11.display, g_x11.root, False,
                        SubstructureNotifyMask | SubstructureRedirectMask, &event) == 0) {
-            ReportError("cannot answer the window manager's ping");
+            X11ReportError("cannot answer the window manager's ping");
         }
     }
 }
@@ -202,13 +202,13 @@ void DeliverCloseRequest()
         }
     }
     if (told) {
-        ClearCloseRequest();
+        PosixClearCloseRequest();
     }
 }
 
 } // namespace
 
-WindowSlot *FindSlot(platform::BackendId window)
+WindowSlot *X11WindowOfId(platform::BackendId window)
 {
     if (window == 0 || window > static_cast<platform::BackendId>(kMaxWindows)) {
         return nullptr;
@@ -217,8 +217,8 @@ WindowSlot *FindSlot(platform::BackendId window)
     return slot.used ? &slot : nullptr;
 }
 
-platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD style,
-                                 const char *title)
+platform::BackendId X11CreateWindow(int x, int y, int width, int height, DWORD style,
+                                    const char *title)
 {
     if (g_x11.display == nullptr) {
         return 0;
@@ -231,7 +231,7 @@ platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD styl
         }
     }
     if (slot == nullptr) {
-        ReportError("cannot create the window", "too many windows");
+        X11ReportError("cannot create the window", "too many windows");
         return 0;
     }
 
@@ -240,7 +240,7 @@ platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD styl
     int originY = 0;
     int monitorWidth = 0;
     int monitorHeight = 0;
-    PrimaryMonitor(&originX, &originY, &monitorWidth, &monitorHeight);
+    X11PrimaryMonitor(&originX, &originY, &monitorWidth, &monitorHeight);
 
     *slot = WindowSlot{};
     slot->x = x + originX;
@@ -252,15 +252,15 @@ platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD styl
     slot->knownWidth = width;
     slot->knownHeight = height;
 
-    TrapErrors();
+    X11TrapErrors();
     const Window window = MakeXWindow(*slot, CopyFromParent, CopyFromParent, None);
-    const int error = UntrapErrors();
+    const int error = X11UntrapErrors();
     if (window == None || error != Success) {
-        ReportXError("cannot create the window", error);
+        X11ReportXError("cannot create the window", error);
         if (window != None) {
-            TrapErrors();
+            X11TrapErrors();
             XDestroyWindow(g_x11.display, window);
-            UntrapErrors();
+            X11UntrapErrors();
         }
         *slot = WindowSlot{};
         return 0;
@@ -276,24 +276,24 @@ platform::BackendId CreateWindow(int x, int y, int width, int height, DWORD styl
 // format), so nobody has seen it and we simply make it again with the right
 // visual. A child GL window would do too, but would have to follow its
 // parent's size and forward its events for ever after.
-bool SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
+bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
 {
     Display *display = g_x11.display;
     if (slot.handle == None) {
         return false;
     }
-    TrapErrors();
+    X11TrapErrors();
     const Colormap colormap = XCreateColormap(display, g_x11.root, visual, AllocNone);
     const Window window = MakeXWindow(slot, visual, depth, colormap);
-    const int error = UntrapErrors();
+    const int error = X11UntrapErrors();
     if (window == None || error != Success) {
-        ReportXError("cannot make a window with the pixel format's visual", error);
-        TrapErrors();
+        X11ReportXError("cannot make a window with the pixel format's visual", error);
+        X11TrapErrors();
         if (window != None) {
             XDestroyWindow(display, window);
         }
         XFreeColormap(display, colormap);
-        UntrapErrors();
+        X11UntrapErrors();
         return false;
     }
     XDestroyWindow(display, slot.handle);
@@ -310,9 +310,9 @@ bool SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
     return true;
 }
 
-void DestroyWindow(platform::BackendId window)
+void X11DestroyWindow(platform::BackendId window)
 {
-    WindowSlot *slot = FindSlot(window);
+    WindowSlot *slot = X11WindowOfId(window);
     if (slot == nullptr) {
         return;
     }
@@ -326,16 +326,16 @@ void DestroyWindow(platform::BackendId window)
     XFlush(g_x11.display);
 }
 
-void DestroyAllWindows()
+void X11DestroyAllWindows()
 {
     for (int i = 0; i < kMaxWindows; ++i) {
-        DestroyWindow(static_cast<platform::BackendId>(i) + 1);
+        X11DestroyWindow(static_cast<platform::BackendId>(i) + 1);
     }
 }
 
-void ShowWindow(platform::BackendId window, bool visible)
+void X11ShowWindow(platform::BackendId window, bool visible)
 {
-    WindowSlot *slot = FindSlot(window);
+    WindowSlot *slot = X11WindowOfId(window);
     if (slot == nullptr) {
         return;
     }
@@ -346,32 +346,32 @@ void ShowWindow(platform::BackendId window, bool visible)
     if (visible) {
         XMapRaised(g_x11.display, slot->handle);
     } else if (XWithdrawWindow(g_x11.display, slot->handle, g_x11.screen) == 0) {
-        ReportError("cannot hide the window");
+        X11ReportError("cannot hide the window");
     }
     XFlush(g_x11.display);
 }
 
 // An X window can always be drawn into; the device context is only a name.
-bool GetDC(platform::BackendId window)
+bool X11GetDC(platform::BackendId window)
 {
-    const WindowSlot *slot = FindSlot(window);
+    const WindowSlot *slot = X11WindowOfId(window);
     return slot != nullptr && slot->handle != None;
 }
 
-bool HandleEvent(XEvent &event)
+bool X11HandleEvent(XEvent &event)
 {
-    if (HandleKeyboardEvent(event)) {
+    if (X11HandleKeyEvent(event)) {
         return true;
     }
     if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(&event.xmapping);
-        RefreshKeyboard();
+        X11RefreshKeyboard();
         return true;
     }
     if (event.type == GenericEvent) {
         return false;
     }
-    WindowSlot *slot = SlotOfHandle(event.xany.window);
+    WindowSlot *slot = X11WindowOfHandle(event.xany.window);
     if (slot == nullptr) {
         return false;
     }
@@ -422,7 +422,7 @@ bool HandleEvent(XEvent &event)
         // Another client destroyed it (ours clear the slot first). Win32
         // has no such thing, so the program hears what closing it would
         // have told it, and nothing is asked of the dead window again.
-        ReleaseDrawable(slot->handle);
+        GlxReleaseDrawable(slot->handle);
         slot->handle = None;
         slot->mapped = false;
         Post(*slot, WM_CLOSE, 0, 0);
@@ -433,9 +433,9 @@ bool HandleEvent(XEvent &event)
     return true;
 }
 
-void PumpEvents()
+void X11PumpEvents()
 {
-    if (CloseRequested()) {
+    if (PosixCloseRequested()) {
         DeliverCloseRequest();
     }
     if (g_x11.display == nullptr) {
@@ -446,7 +446,7 @@ void PumpEvents()
     while (XPending(g_x11.display) > 0) {
         XEvent event;
         XNextEvent(g_x11.display, &event);
-        HandleEvent(event);
+        X11HandleEvent(event);
     }
 }
 
