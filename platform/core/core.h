@@ -28,10 +28,8 @@ struct Window {
     bool destroying;
     BackendId id;
     const WindowClass *cls;
-    DWORD style;
-    int width;
-    int height;
-    bool visible;
+    WindowState state; // the part the backend reads
+    bool minimized;
     bool sizeOnShow;
     bool dcTaken;
     int pixelFormat;

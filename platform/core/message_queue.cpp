@@ -20,17 +20,6 @@ bool PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return true;
 }
 
-bool PostWindowEvent(BackendId window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    for (int i = 0; i < g_core.windowsCreated; ++i) {
-        const Window &w = g_core.windows[i];
-        if (w.alive && w.id == window) {
-            return PostToQueue(WindowHandle(i), message, wParam, lParam);
-        }
-    }
-    return false;
-}
-
 } // namespace platform
 
 using namespace platform;

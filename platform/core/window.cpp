@@ -2,6 +2,8 @@
 // device context and the default window procedure.
 #include "core.h"
 
+#include <cstdio>
+
 namespace platform {
 
 LRESULT SendToWindow(int index, UINT message, WPARAM wParam, LPARAM lParam)
@@ -14,7 +16,7 @@ namespace {
 void SendSize(int index)
 {
     const Window &w = g_core.windows[index];
-    SendToWindow(index, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w.width, w.height));
+    SendToWindow(index, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w.state.width, w.state.height));
 }
 
 // Release what the backend holds for a window whose handle is already dead.
@@ -42,22 +44,25 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     if (cls == nullptr || g_core.windowsCreated == kMaxWindows || width < 0 || height < 0) {
         return nullptr;
     }
-    const BackendId id = g_core.backend->createWindow(x, y, width, height, style, windowName);
-    if (id == 0) {
-        return nullptr;
-    }
-    const int index = g_core.windowsCreated++;
+    const int index = g_core.windowsCreated;
     Window &w = g_core.windows[index];
     w = Window{};
-    w.alive = true;
-    w.id = id;
     w.cls = cls;
-    w.style = style;
-    w.width = width;
-    w.height = height;
+    w.state.style = style;
+    std::snprintf(w.state.title, sizeof w.state.title, "%s",
+                  windowName != nullptr ? windowName : "");
+    w.state.width = width;
+    w.state.height = height;
     // As on Windows, only an overlapped window waits for ShowWindow to
     // learn its size.
     w.sizeOnShow = (style & WS_POPUP) == 0;
+    w.id = g_core.backend->createWindow(&w.state, x, y);
+    if (w.id == 0) {
+        w = Window{};
+        return nullptr;
+    }
+    ++g_core.windowsCreated;
+    w.alive = true;
 
     CREATESTRUCTA cs = {};
     cs.lpCreateParams = param;
@@ -111,10 +116,10 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
         return FALSE;
     }
     Window &w = g_core.windows[index];
-    const BOOL wasVisible = w.visible ? TRUE : FALSE;
+    const BOOL wasVisible = w.state.visible ? TRUE : FALSE;
     const bool visible = cmdShow != SW_HIDE;
-    if (visible != w.visible) {
-        w.visible = visible;
+    if (visible != w.state.visible) {
+        w.state.visible = visible;
         g_core.backend->showWindow(w.id, visible);
         if (visible && w.sizeOnShow) {
             w.sizeOnShow = false;

@@ -65,20 +65,19 @@ LONG ScriptedRestoreDisplayMode()
     return DISP_CHANGE_SUCCESSFUL;
 }
 
-platform::BackendId ScriptedCreateWindow(int x, int y, int width, int height, DWORD style,
-                                         const char *title)
+platform::BackendId ScriptedCreateWindow(const platform::WindowState *state, int x, int y)
 {
-    Log("CreateWindow %d,%d %dx%d", x, y, width, height);
+    Log("CreateWindow %d,%d %dx%d", x, y, state->width, state->height);
     if (g_script.failWindow) {
         return 0;
     }
     g_record.window = kWindowId;
     g_record.windowX = x;
     g_record.windowY = y;
-    g_record.windowWidth = width;
-    g_record.windowHeight = height;
-    g_record.windowStyle = style;
-    g_record.windowTitle = title != nullptr ? title : "";
+    g_record.windowWidth = state->width;
+    g_record.windowHeight = state->height;
+    g_record.windowStyle = state->style;
+    g_record.windowTitle = state->title;
     return kWindowId;
 }
 

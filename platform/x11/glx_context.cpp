@@ -18,16 +18,14 @@ constexpr DWORD kStereoDontCare = 0x80000000;
 // The list pixel-format numbers index, 1-based, fetched once.
 GLXFBConfig *g_configs = nullptr;
 int g_configCount = 0;
-GLXContext g_contexts[kMaxContexts];
-// What is current on this thread, kept here because asking GLX costs a
-// system call on every frame.
-platform::BackendId g_currentContext = 0;
+// The drawable a context is current on, kept here because asking GLX costs
+// a system call on every frame. The core knows which context is current; only
+// GLX knows the X window it draws to, which setting a pixel format replaces.
 GLXDrawable g_currentDrawable = None;
 
-void SetCurrent(platform::BackendId context, GLXDrawable drawable)
+GLXContext ContextOf(platform::BackendId context)
 {
-    g_currentContext = context;
-    g_currentDrawable = drawable;
+    return reinterpret_cast<GLXContext>(context);
 }
 
 int Attrib(GLXFBConfig config, int attribute)
@@ -182,14 +180,6 @@ void GlxTerminate()
     if (!g_x11.glx) {
         return;
     }
-    glXMakeCurrent(g_x11.display, None, nullptr);
-    SetCurrent(0, None);
-    for (GLXContext &context : g_contexts) {
-        if (context != nullptr) {
-            glXDestroyContext(g_x11.display, context);
-            context = nullptr;
-        }
-    }
     XFree(g_configs);
     g_configs = nullptr;
     g_configCount = 0;
@@ -272,9 +262,6 @@ bool GlxSetPixelFormat(platform::BackendId window, int format)
     }
     const bool ok = X11SetWindowVisual(*slot, visual->visual, visual->depth);
     XFree(visual);
-    if (ok) {
-        slot->config = config;
-    }
     return ok;
 }
 
@@ -283,16 +270,6 @@ platform::BackendId GlxCreateContext(platform::BackendId window, int format)
     const WindowSlot *slot = X11WindowOfId(window);
     const GLXFBConfig config = ConfigOf(format);
     if (slot == nullptr || config == nullptr) {
-        return 0;
-    }
-    int free = -1;
-    for (int i = 0; i < kMaxContexts && free < 0; ++i) {
-        if (g_contexts[i] == nullptr) {
-            free = i;
-        }
-    }
-    if (free < 0) {
-        X11ReportError("cannot create the rendering context", "too many contexts");
         return 0;
     }
     // The fixed-function program needs a legacy context, so no
@@ -308,8 +285,7 @@ platform::BackendId GlxCreateContext(platform::BackendId window, int format)
         }
         return 0;
     }
-    g_contexts[free] = context;
-    return static_cast<platform::BackendId>(free) + 1;
+    return reinterpret_cast<platform::BackendId>(context);
 }
 
 bool GlxMakeCurrent(platform::BackendId window, platform::BackendId context)
@@ -318,36 +294,30 @@ bool GlxMakeCurrent(platform::BackendId window, platform::BackendId context)
         return false;
     }
     if (context == 0) {
-        SetCurrent(0, None);
+        g_currentDrawable = None;
         return glXMakeCurrent(g_x11.display, None, nullptr) == True;
     }
     const WindowSlot *slot = X11WindowOfId(window);
-    if (slot == nullptr || slot->config == nullptr || slot->handle == None ||
-        context > kMaxContexts || g_contexts[context - 1] == nullptr) {
+    if (slot == nullptr || slot->handle == None) {
         return false;
     }
     X11TrapErrors();
-    const Bool made = glXMakeCurrent(g_x11.display, slot->handle, g_contexts[context - 1]);
+    const Bool made = glXMakeCurrent(g_x11.display, slot->handle, ContextOf(context));
     const int error = X11UntrapErrors();
     if (made == False || error != Success) {
         X11ReportXError("cannot make the rendering context current", error);
         return false;
     }
-    SetCurrent(context, slot->handle);
+    g_currentDrawable = slot->handle;
     return true;
 }
 
 void GlxDeleteContext(platform::BackendId context)
 {
-    if (!g_x11.glx || context == 0 || context > kMaxContexts ||
-        g_contexts[context - 1] == nullptr) {
+    if (!g_x11.glx) {
         return;
     }
-    glXDestroyContext(g_x11.display, g_contexts[context - 1]);
-    g_contexts[context - 1] = nullptr;
-    if (context == g_currentContext) {
-        SetCurrent(0, None);
-    }
+    glXDestroyContext(g_x11.display, ContextOf(context));
 }
 
 void GlxReleaseDrawable(Window window)
@@ -358,14 +328,14 @@ void GlxReleaseDrawable(Window window)
     // even before the program hears of it and tears down.
     if (g_x11.glx && window != None && g_currentDrawable == window) {
         glXMakeCurrent(g_x11.display, None, nullptr);
-        SetCurrent(0, None);
+        g_currentDrawable = None;
     }
 }
 
 bool GlxSwapBuffers(platform::BackendId window)
 {
     const WindowSlot *slot = X11WindowOfId(window);
-    if (slot == nullptr || slot->config == nullptr || slot->handle == None) {
+    if (slot == nullptr || slot->handle == None) {
         return false;
     }
     // After teardown the loop still presents until it sees WM_QUIT. With no

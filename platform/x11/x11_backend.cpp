@@ -49,8 +49,9 @@ void CloseBackend()
     if (g_x11.display == nullptr) {
         return;
     }
+    // Contexts and windows first, while GLX can still release them.
+    platform::ReleaseAll();
     GlxTerminate();
-    X11DestroyAllWindows();
     // NOTE: The connection is left for the process exit to drop, as Win32
     // leaves the window to it. XCloseDisplay makes Mesa unload its driver,
     // which leaks a few blocks on the way out and fails every leak-checked

@@ -112,8 +112,8 @@ void Place(platform::BackendId owner, const Box &box, int *x, int *y)
     if (slot != nullptr) {
         areaX = slot->x;
         areaY = slot->y;
-        areaWidth = slot->knownWidth;
-        areaHeight = slot->knownHeight;
+        areaWidth = slot->state->width;
+        areaHeight = slot->state->height;
     } else {
         X11PrimaryMonitor(&areaX, &areaY, &areaWidth, &areaHeight);
     }

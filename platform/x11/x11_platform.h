@@ -12,8 +12,6 @@ namespace x11 {
 
 // The program makes one window; a few spare slots cost nothing.
 constexpr int kMaxWindows = 8;
-constexpr int kMaxContexts = 8;
-constexpr int kTitleMax = 256;
 
 struct Atoms {
     Atom wmProtocols;
@@ -33,24 +31,16 @@ struct Atoms {
     Atom motifWmHints;
 };
 
+// What X alone knows of one of the program's windows; the rest is the core's
+// WindowState.
 struct WindowSlot {
-    bool used;
-    Window handle;
-    Colormap colormap; // ours to free, or None for the screen's default
-    // The rectangle asked for, in root-window coordinates.
+    const platform::WindowState *state; // null while the slot is free
+    Window handle;                      // None once another client has destroyed it
+    Colormap colormap;                  // ours to free, or None for the screen's default
+    // Where the client area's corner is, in root-window coordinates.
     int x;
     int y;
-    int width;
-    int height;
-    DWORD style;
-    char title[kTitleMax];
-    bool shown;     // what the program last asked for
-    bool mapped;    // what the server last said
-    bool minimized; // iconified by the window manager
-    // The size the program last heard of through WM_SIZE or creation.
-    int knownWidth;
-    int knownHeight;
-    GLXFBConfig config; // set once the pixel format is
+    bool mapped; // what the server last said
 };
 
 struct State {
@@ -92,15 +82,13 @@ LONG X11RestoreDisplayMode();
 unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);
 
 // --- x11_window.cpp
-platform::BackendId X11CreateWindow(int x, int y, int width, int height, DWORD style,
-                                    const char *title);
+platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, int y);
 void X11DestroyWindow(platform::BackendId window);
 void X11ShowWindow(platform::BackendId window, bool visible);
 bool X11GetDC(platform::BackendId window);
 WindowSlot *X11WindowOfId(platform::BackendId window);
 // Give a window the visual a pixel format needs.
 bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth);
-void X11DestroyAllWindows();
 // Turn one X event into window messages; false when it concerns none of
 // the program's windows.
 bool X11HandleEvent(XEvent &event);

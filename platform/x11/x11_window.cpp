@@ -35,7 +35,7 @@ platform::BackendId IdOf(const WindowSlot &slot)
 WindowSlot *X11WindowOfHandle(Window handle)
 {
     for (WindowSlot &slot : g_x11.windows) {
-        if (slot.used && slot.handle == handle) {
+        if (slot.state != nullptr && slot.handle == handle) {
             return &slot;
         }
     }
@@ -56,8 +56,8 @@ bool CoversPrimary(const WindowSlot &slot)
     int width = 0;
     int height = 0;
     X11PrimaryMonitor(&x, &y, &width, &height);
-    return slot.x <= x && slot.y <= y && slot.x + slot.width >= x + width &&
-           slot.y + slot.height >= y + height;
+    return slot.x <= x && slot.y <= y && slot.x + slot.state->width >= x + width &&
+           slot.y + slot.state->height >= y + height;
 }
 
 // Everything a window manager reads before the window is first mapped.
@@ -66,10 +66,11 @@ void SetProperties(const WindowSlot &slot, Window window)
     Display *display = g_x11.display;
     const Atoms &a = g_x11.atoms;
 
-    XStoreName(display, window, slot.title);
+    const char *title = slot.state->title;
+    XStoreName(display, window, title);
     XChangeProperty(display, window, a.netWmName, a.utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(slot.title),
-                    static_cast<int>(std::strlen(slot.title)));
+                    reinterpret_cast<const unsigned char *>(title),
+                    static_cast<int>(std::strlen(title)));
 
     char resName[] = "tower";
     char resClass[] = "Tower";
@@ -89,8 +90,8 @@ void SetProperties(const WindowSlot &slot, Window window)
     sizeHints.flags = USPosition | USSize | PWinGravity;
     sizeHints.x = slot.x;
     sizeHints.y = slot.y;
-    sizeHints.width = slot.width;
-    sizeHints.height = slot.height;
+    sizeHints.width = slot.state->width;
+    sizeHints.height = slot.state->height;
     sizeHints.win_gravity = StaticGravity;
     XSetWMNormalHints(display, window, &sizeHints);
 
@@ -100,7 +101,7 @@ void SetProperties(const WindowSlot &slot, Window window)
     wmHints.initial_state = NormalState;
     XSetWMHints(display, window, &wmHints);
 
-    if ((slot.style & WS_POPUP) != 0) {
+    if ((slot.state->style & WS_POPUP) != 0) {
         MotifWmHints motif = {};
         motif.flags = kMotifHintsDecorations;
         motif.decorations = 0;
@@ -131,26 +132,16 @@ Window MakeXWindow(const WindowSlot &slot, Visual *visual, int depth, Colormap c
         mask |= CWColormap;
     }
     // X refuses an empty window; Win32 allows one.
-    const unsigned width = slot.width > 0 ? static_cast<unsigned>(slot.width) : 1U;
-    const unsigned height = slot.height > 0 ? static_cast<unsigned>(slot.height) : 1U;
+    const int w = slot.state->width;
+    const int h = slot.state->height;
+    const unsigned width = w > 0 ? static_cast<unsigned>(w) : 1U;
+    const unsigned height = h > 0 ? static_cast<unsigned>(h) : 1U;
     const Window window = XCreateWindow(g_x11.display, g_x11.root, slot.x, slot.y, width, height, 0,
                                         depth, InputOutput, visual, mask, &attributes);
     if (window != None) {
         SetProperties(slot, window);
     }
     return window;
-}
-
-void Minimize(WindowSlot &slot)
-{
-    slot.minimized = true;
-    Post(slot, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
-}
-
-void Restore(WindowSlot &slot)
-{
-    slot.minimized = false;
-    Post(slot, WM_SIZE, SIZE_RESTORED, MAKELPARAM(slot.knownWidth, slot.knownHeight));
 }
 
 void OnWmState(WindowSlot &slot)
@@ -164,10 +155,10 @@ void OnWmState(WindowSlot &slot)
     }
     const long value = state[0];
     XFree(state);
-    if (value == kIconicState && !slot.minimized) {
-        Minimize(slot);
-    } else if (value == kNormalState && slot.minimized) {
-        Restore(slot);
+    if (value == kIconicState) {
+        platform::WindowMinimized(IdOf(slot));
+    } else if (value == kNormalState) {
+        platform::WindowRestored(IdOf(slot));
     }
 }
 
@@ -195,13 +186,7 @@ void OnClientMessage(WindowSlot &slot, XEvent &event)
 // ever comes, set-up has failed, and that failure already ends the program.
 void DeliverCloseRequest()
 {
-    bool told = false;
-    for (const WindowSlot &slot : g_x11.windows) {
-        if (slot.used) {
-            told = platform::PostWindowEvent(IdOf(slot), WM_CLOSE, 0, 0) || told;
-        }
-    }
-    if (told) {
+    if (platform::CloseAllWindows()) {
         PosixClearCloseRequest();
     }
 }
@@ -214,18 +199,17 @@ WindowSlot *X11WindowOfId(platform::BackendId window)
         return nullptr;
     }
     WindowSlot &slot = g_x11.windows[window - 1];
-    return slot.used ? &slot : nullptr;
+    return slot.state != nullptr ? &slot : nullptr;
 }
 
-platform::BackendId X11CreateWindow(int x, int y, int width, int height, DWORD style,
-                                    const char *title)
+platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, int y)
 {
     if (g_x11.display == nullptr) {
         return 0;
     }
     WindowSlot *slot = nullptr;
     for (WindowSlot &candidate : g_x11.windows) {
-        if (!candidate.used) {
+        if (candidate.state == nullptr) {
             slot = &candidate;
             break;
         }
@@ -243,14 +227,9 @@ platform::BackendId X11CreateWindow(int x, int y, int width, int height, DWORD s
     X11PrimaryMonitor(&originX, &originY, &monitorWidth, &monitorHeight);
 
     *slot = WindowSlot{};
+    slot->state = state;
     slot->x = x + originX;
     slot->y = y + originY;
-    slot->width = width;
-    slot->height = height;
-    slot->style = style;
-    std::snprintf(slot->title, sizeof slot->title, "%s", title != nullptr ? title : "");
-    slot->knownWidth = width;
-    slot->knownHeight = height;
 
     X11TrapErrors();
     const Window window = MakeXWindow(*slot, CopyFromParent, CopyFromParent, None);
@@ -266,7 +245,6 @@ platform::BackendId X11CreateWindow(int x, int y, int width, int height, DWORD s
         return 0;
     }
     slot->handle = window;
-    slot->used = true;
     return IdOf(*slot);
 }
 
@@ -303,7 +281,7 @@ bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
     slot.handle = window;
     slot.colormap = colormap;
     slot.mapped = false;
-    if (slot.shown) {
+    if (slot.state->visible) {
         XMapRaised(display, window);
     }
     XFlush(display);
@@ -326,20 +304,12 @@ void X11DestroyWindow(platform::BackendId window)
     XFlush(g_x11.display);
 }
 
-void X11DestroyAllWindows()
-{
-    for (int i = 0; i < kMaxWindows; ++i) {
-        X11DestroyWindow(static_cast<platform::BackendId>(i) + 1);
-    }
-}
-
 void X11ShowWindow(platform::BackendId window, bool visible)
 {
     WindowSlot *slot = X11WindowOfId(window);
     if (slot == nullptr) {
         return;
     }
-    slot->shown = visible;
     if (slot->handle == None) {
         return;
     }
@@ -382,30 +352,19 @@ bool X11HandleEvent(XEvent &event)
         // quit message back, nor overflow the queue and lose the last size.
         while (XCheckTypedWindowEvent(g_x11.display, slot->handle, ConfigureNotify, &event)) {
         }
-        const int width = event.xconfigure.width;
-        const int height = event.xconfigure.height;
-        if (width != slot->knownWidth || height != slot->knownHeight) {
-            slot->knownWidth = width;
-            slot->knownHeight = height;
-            // A minimised window hears its size when it is restored.
-            if (!slot->minimized) {
-                Post(*slot, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
-            }
-        }
+        platform::WindowResized(IdOf(*slot), event.xconfigure.width, event.xconfigure.height);
         break;
     }
     case MapNotify:
         slot->mapped = true;
-        if (slot->minimized) {
-            Restore(*slot);
-        }
+        platform::WindowRestored(IdOf(*slot));
         break;
     case UnmapNotify: {
         const bool wasMapped = slot->mapped;
         slot->mapped = false;
         // Our own hiding is not the user minimising.
-        if (wasMapped && slot->shown && !slot->minimized && !event.xunmap.from_configure) {
-            Minimize(*slot);
+        if (wasMapped && slot->state->visible && !event.xunmap.from_configure) {
+            platform::WindowMinimized(IdOf(*slot));
         }
         break;
     }
