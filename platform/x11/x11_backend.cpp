@@ -36,6 +36,8 @@ platform::Backend Table()
 const platform::Backend *OpenBackend()
 {
     PosixCatchCloseSignals();
+    X11InstallErrorHandlers();
+    PosixGuardFaults();
     if (X11OpenDisplay()) {
         GlxInit();
         X11InitKeyboard();
@@ -49,7 +51,7 @@ void CloseBackend()
     if (g_x11.display == nullptr) {
         return;
     }
-    // Contexts and windows first, while GLX can still release them.
+    // The core knows what the program left alive; it gives that back here.
     platform::ReleaseAll();
     GlxTerminate();
     // NOTE: The connection is left for the process exit to drop, as Win32

@@ -1,9 +1,8 @@
-// The backend's one way of reporting a failure, and the X error handlers that
-// feed it.
+// The backend's one way of reporting a failure, and Xlib's error handlers
+// that feed it.
 #include "x11_platform.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
@@ -92,42 +91,6 @@ int OnXIOError(Display *display)
     _exit(1);
 }
 
-// Whether the server has closed our connection. Only system calls, as it
-// runs in a signal handler.
-bool ConnectionClosed()
-{
-    if (g_x11.display == nullptr) {
-        return false;
-    }
-    const int fd = ConnectionNumber(g_x11.display);
-    pollfd peer = {fd, POLLIN, 0};
-    if (poll(&peer, 1, 0) <= 0) {
-        return false;
-    }
-    char byte;
-    return (peer.revents & (POLLHUP | POLLERR)) != 0 ||
-           recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
-}
-
-struct sigaction g_previousSegv;
-struct sigaction g_previousBus;
-
-// HACK: Mesa's GLX reads its first replies through xcb, which does not
-// call Xlib's I/O error handler, and dereferences the reply that never came
-// when the server has gone. A fault with the connection closed is that case:
-// end as OnXIOError would. Any other fault goes back to whoever handled it
-// before (the default, or a sanitizer), and the faulting access repeats.
-void OnFault(int signalNumber)
-{
-    if (ConnectionClosed()) {
-        static const char line[] = "tower: lost the connection to the X server\n";
-        const ssize_t written = write(STDERR_FILENO, line, sizeof line - 1);
-        (void)written;
-        _exit(1);
-    }
-    sigaction(signalNumber, signalNumber == SIGSEGV ? &g_previousSegv : &g_previousBus, nullptr);
-}
-
 } // namespace
 
 void X11ReportError(const char *what, const char *detail)
@@ -164,11 +127,6 @@ void X11InstallErrorHandlers()
 {
     XSetErrorHandler(OnXError);
     XSetIOErrorHandler(OnXIOError);
-    struct sigaction action = {};
-    action.sa_handler = OnFault;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGSEGV, &action, &g_previousSegv);
-    sigaction(SIGBUS, &action, &g_previousBus);
 }
 
 void X11TrapErrors()
@@ -182,6 +140,21 @@ int X11UntrapErrors()
     XSync(g_x11.display, False);
     g_trapping = false;
     return g_trappedError;
+}
+
+bool X11ConnectionClosed()
+{
+    if (g_x11.display == nullptr) {
+        return false;
+    }
+    const int fd = ConnectionNumber(g_x11.display);
+    pollfd peer = {fd, POLLIN, 0};
+    if (poll(&peer, 1, 0) <= 0) {
+        return false;
+    }
+    char byte;
+    return (peer.revents & (POLLHUP | POLLERR)) != 0 ||
+           recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
 } // namespace x11

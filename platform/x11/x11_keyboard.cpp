@@ -10,18 +10,9 @@ namespace x11 {
 
 namespace {
 
-constexpr int kKeycodes = 256;
-constexpr int kVirtualKeys = 256;
-
 // Virtual keys beyond Escape that have an obvious X key.
 constexpr int kVkReturn = 0x0D;
 constexpr int kVkSpace = 0x20;
-
-bool g_raw = false; // raw events arrive; else every poll asks the server
-int g_xiOpcode = 0;
-bool g_down[kKeycodes];
-bool g_pressed[kKeycodes]; // went down since its virtual key was last polled
-KeyCode g_keycodeOf[kVirtualKeys];
 
 KeySym KeySymOf(int vkey)
 {
@@ -45,9 +36,10 @@ KeySym KeySymOf(int vkey)
 
 void KeyDown(int keycode)
 {
-    if (!g_down[keycode]) {
-        g_down[keycode] = true;
-        g_pressed[keycode] = true;
+    Keyboard &k = g_x11.keyboard;
+    if (!k.down[keycode]) {
+        k.down[keycode] = true;
+        k.pressed[keycode] = true;
     }
 }
 
@@ -55,12 +47,13 @@ void KeyDown(int keycode)
 void QueryKeymap()
 {
     char keys[32];
+    // Always returns 1; a lost connection ends in the I/O error handler.
     XQueryKeymap(g_x11.display, keys);
     for (int keycode = 0; keycode < kKeycodes; ++keycode) {
         if ((keys[keycode / 8] >> (keycode % 8) & 1) != 0) {
             KeyDown(keycode);
         } else {
-            g_down[keycode] = false;
+            g_x11.keyboard.down[keycode] = false;
         }
     }
 }
@@ -72,7 +65,8 @@ bool SelectRawKeys()
 {
     int event = 0;
     int error = 0;
-    if (XQueryExtension(g_x11.display, "XInputExtension", &g_xiOpcode, &event, &error) == False) {
+    if (XQueryExtension(g_x11.display, "XInputExtension", &g_x11.keyboard.xiOpcode, &event,
+                        &error) == False) {
         return false;
     }
     int major = 2;
@@ -104,30 +98,33 @@ bool SelectRawKeys()
 
 void X11InitKeyboard()
 {
-    g_raw = SelectRawKeys();
-    if (!g_raw) {
+    g_x11.keyboard.rawEvents = SelectRawKeys();
+    if (!g_x11.keyboard.rawEvents) {
         X11ReportError("no XInput 2.1 raw key events; reading the keyboard on every poll instead");
     }
     X11RefreshKeyboard();
     // Events only tell changes, so start from the keys already down: Escape
     // held while the program starts must count.
     QueryKeymap();
-    for (bool &pressed : g_pressed) {
+    for (bool &pressed : g_x11.keyboard.pressed) {
         pressed = false;
     }
 }
 
 void X11RefreshKeyboard()
 {
+    // A key the keyboard does not have gets keycode 0, and is never down,
+    // which is what GetAsyncKeyState says of it on Win32 too.
     for (int vkey = 0; vkey < kVirtualKeys; ++vkey) {
         const KeySym sym = KeySymOf(vkey);
-        g_keycodeOf[vkey] = sym != NoSymbol ? XKeysymToKeycode(g_x11.display, sym) : 0;
+        g_x11.keyboard.keycodeOf[vkey] = sym != NoSymbol ? XKeysymToKeycode(g_x11.display, sym) : 0;
     }
 }
 
 bool X11HandleKeyEvent(XEvent &event)
 {
-    if (!g_raw || event.type != GenericEvent || event.xcookie.extension != g_xiOpcode) {
+    Keyboard &k = g_x11.keyboard;
+    if (!k.rawEvents || event.type != GenericEvent || event.xcookie.extension != k.xiOpcode) {
         return false;
     }
     if (event.xcookie.evtype != XI_RawKeyPress && event.xcookie.evtype != XI_RawKeyRelease) {
@@ -141,7 +138,7 @@ bool X11HandleKeyEvent(XEvent &event)
         if (event.xcookie.evtype == XI_RawKeyPress) {
             KeyDown(raw->detail);
         } else {
-            g_down[raw->detail] = false;
+            k.down[raw->detail] = false;
         }
     }
     XFreeEventData(g_x11.display, &event.xcookie);
@@ -154,16 +151,17 @@ bool X11KeyState(int vkey, bool *pressedSinceLastCall)
     if (g_x11.display == nullptr || vkey < 0 || vkey >= kVirtualKeys) {
         return false;
     }
-    const KeyCode keycode = g_keycodeOf[vkey];
+    Keyboard &k = g_x11.keyboard;
+    const KeyCode keycode = k.keycodeOf[vkey];
     if (keycode == 0) {
         return false;
     }
-    if (!g_raw) {
+    if (!k.rawEvents) {
         QueryKeymap();
     }
-    *pressedSinceLastCall = g_pressed[keycode];
-    g_pressed[keycode] = false;
-    return g_down[keycode];
+    *pressedSinceLastCall = k.pressed[keycode];
+    k.pressed[keycode] = false;
+    return k.down[keycode];
 }
 
 } // namespace x11

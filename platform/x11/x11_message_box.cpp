@@ -1,6 +1,7 @@
 // MessageBoxA: the words on stderr, always, and a small modal X window with
 // an OK button where there is a display. It keeps the program's own windows
 // hearing their events while it waits, and gives way to a close request.
+#include "x11_box_face.h"
 #include "x11_platform.h"
 
 #include <X11/Xatom.h>
@@ -17,11 +18,6 @@ namespace x11 {
 
 namespace {
 
-constexpr int kMargin = 16;
-constexpr int kButtonWidth = 80;
-constexpr int kButtonHeight = 26;
-constexpr int kMinWidth = 240;
-constexpr int kMaxLines = 16;
 // How long one wait for the server lasts before a close request is looked at.
 constexpr int kPollMilliseconds = 100;
 // How long the box may stay unmapped before it is mapped again. A window
@@ -33,73 +29,10 @@ constexpr auto kMapAgainAfter = std::chrono::seconds(1);
 
 struct Box {
     Window window;
-    GC gc;
-    XFontStruct *font;
-    bool fontLoaded; // ours to unload, rather than the GC's own font's info
-    int lineCount;
-    const char *lines[kMaxLines];
-    int lengths[kMaxLines];
-    int lineHeight;
-    int ascent;
-    int width;
-    int height;
-    XRectangle button;
-    bool buttonDown;
+    X11BoxFace face;
     bool mapped;
     bool done;
 };
-
-void LoadFont(Box &box)
-{
-    box.font = XLoadQueryFont(g_x11.display, "fixed");
-    box.fontLoaded = box.font != nullptr;
-    if (box.font == nullptr) {
-        box.font = XQueryFont(g_x11.display, XGContextFromGC(box.gc));
-    }
-    if (box.font != nullptr) {
-        if (box.fontLoaded) {
-            XSetFont(g_x11.display, box.gc, box.font->fid);
-        }
-        box.ascent = box.font->ascent;
-        box.lineHeight = box.font->ascent + box.font->descent + 2;
-    } else {
-        box.ascent = 11;
-        box.lineHeight = 15;
-    }
-}
-
-int TextWidth(const Box &box, const char *text, int length)
-{
-    return box.font != nullptr ? XTextWidth(box.font, text, length) : 6 * length;
-}
-
-void Layout(Box &box, const char *text)
-{
-    box.lineCount = 0;
-    int widest = 0;
-    const char *line = text;
-    while (box.lineCount < kMaxLines) {
-        const char *end = std::strchr(line, '\n');
-        const int length =
-            end != nullptr ? static_cast<int>(end - line) : static_cast<int>(std::strlen(line));
-        box.lines[box.lineCount] = line;
-        box.lengths[box.lineCount] = length;
-        ++box.lineCount;
-        const int width = TextWidth(box, line, length);
-        widest = width > widest ? width : widest;
-        if (end == nullptr) {
-            break;
-        }
-        line = end + 1;
-    }
-    box.width = widest + 2 * kMargin;
-    box.width = box.width < kMinWidth ? kMinWidth : box.width;
-    box.height = kMargin + box.lineCount * box.lineHeight + kMargin + kButtonHeight + kMargin;
-    box.button.x = static_cast<short>((box.width - kButtonWidth) / 2);
-    box.button.y = static_cast<short>(box.height - kMargin - kButtonHeight);
-    box.button.width = kButtonWidth;
-    box.button.height = kButtonHeight;
-}
 
 // Centred on its owner, or on the primary monitor when it has none.
 void Place(platform::BackendId owner, const Box &box, int *x, int *y)
@@ -108,7 +41,7 @@ void Place(platform::BackendId owner, const Box &box, int *x, int *y)
     int areaY = 0;
     int areaWidth = 0;
     int areaHeight = 0;
-    const WindowSlot *slot = X11WindowOfId(owner);
+    const WindowSlot *slot = X11SlotOfId(owner);
     if (slot != nullptr) {
         areaX = slot->x;
         areaY = slot->y;
@@ -117,27 +50,18 @@ void Place(platform::BackendId owner, const Box &box, int *x, int *y)
     } else {
         X11PrimaryMonitor(&areaX, &areaY, &areaWidth, &areaHeight);
     }
-    *x = areaX + (areaWidth - box.width) / 2;
-    *y = areaY + (areaHeight - box.height) / 2;
+    *x = areaX + (areaWidth - box.face.width) / 2;
+    *y = areaY + (areaHeight - box.face.height) / 2;
 }
 
 void SetProperties(const Box &box, platform::BackendId owner, const char *caption, int x, int y)
 {
     Display *display = g_x11.display;
     const Atoms &a = g_x11.atoms;
-    XStoreName(display, box.window, caption);
-    XChangeProperty(display, box.window, a.netWmName, a.utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(caption),
-                    static_cast<int>(std::strlen(caption)));
-    char resName[] = "tower";
-    char resClass[] = "Tower";
-    XClassHint classHint = {resName, resClass};
-    XSetClassHint(display, box.window, &classHint);
-    Atom protocols[] = {a.wmDeleteWindow};
-    XSetWMProtocols(display, box.window, protocols, 1);
+    X11SetTopLevelProperties(box.window, caption, &a.wmDeleteWindow, 1);
     XChangeProperty(display, box.window, a.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char *>(&a.netWmWindowTypeDialog), 1);
-    const WindowSlot *slot = X11WindowOfId(owner);
+    const WindowSlot *slot = X11SlotOfId(owner);
     if (slot != nullptr) {
         XSetTransientForHint(display, box.window, slot->handle);
     }
@@ -146,8 +70,8 @@ void SetProperties(const Box &box, platform::BackendId owner, const char *captio
     sizeHints.flags = USPosition | PMinSize | PMaxSize;
     sizeHints.x = x;
     sizeHints.y = y;
-    sizeHints.min_width = sizeHints.max_width = box.width;
-    sizeHints.min_height = sizeHints.max_height = box.height;
+    sizeHints.min_width = sizeHints.max_width = box.face.width;
+    sizeHints.min_height = sizeHints.max_height = box.face.height;
     XSetWMNormalHints(display, box.window, &sizeHints);
 
     XWMHints wmHints = {};
@@ -156,36 +80,12 @@ void SetProperties(const Box &box, platform::BackendId owner, const char *captio
     XSetWMHints(display, box.window, &wmHints);
 }
 
-void Draw(const Box &box)
-{
-    Display *display = g_x11.display;
-    XClearWindow(display, box.window);
-    for (int i = 0; i < box.lineCount; ++i) {
-        XDrawString(display, box.window, box.gc, kMargin, kMargin + box.ascent + i * box.lineHeight,
-                    box.lines[i], box.lengths[i]);
-    }
-    const XRectangle &b = box.button;
-    XDrawRectangle(display, box.window, box.gc, b.x, b.y, b.width, b.height);
-    if (box.buttonDown) {
-        XDrawRectangle(display, box.window, box.gc, b.x + 2, b.y + 2, b.width - 4u, b.height - 4u);
-    }
-    const int labelWidth = TextWidth(box, "OK", 2);
-    XDrawString(display, box.window, box.gc, b.x + (b.width - labelWidth) / 2,
-                b.y + (b.height + box.ascent) / 2 - 1, "OK", 2);
-}
-
-bool InButton(const Box &box, int x, int y)
-{
-    const XRectangle &b = box.button;
-    return x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height;
-}
-
 void OnBoxEvent(Box &box, XEvent &event)
 {
     switch (event.type) {
     case Expose:
         if (event.xexpose.count == 0) {
-            Draw(box);
+            X11DrawBoxFace(box.face, box.window);
         }
         break;
     case MapNotify: {
@@ -207,16 +107,17 @@ void OnBoxEvent(Box &box, XEvent &event)
         break;
     }
     case ButtonPress:
-        if (event.xbutton.button == Button1 && InButton(box, event.xbutton.x, event.xbutton.y)) {
-            box.buttonDown = true;
-            Draw(box);
+        if (event.xbutton.button == Button1 &&
+            X11InBoxButton(box.face, event.xbutton.x, event.xbutton.y)) {
+            box.face.buttonDown = true;
+            X11DrawBoxFace(box.face, box.window);
         }
         break;
     case ButtonRelease:
-        if (event.xbutton.button == Button1 && box.buttonDown) {
-            box.buttonDown = false;
-            box.done = InButton(box, event.xbutton.x, event.xbutton.y);
-            Draw(box);
+        if (event.xbutton.button == Button1 && box.face.buttonDown) {
+            box.face.buttonDown = false;
+            box.done = X11InBoxButton(box.face, event.xbutton.x, event.xbutton.y);
+            X11DrawBoxFace(box.face, box.window);
         }
         break;
     case ClientMessage:
@@ -254,7 +155,8 @@ void RunModal(Box &box)
             XMapRaised(display, box.window);
             unmappedSince = now;
         }
-        // A signal cuts this short; the loop then sees the close request.
+        // Only a wait: a signal cuts it short and the loop then sees the
+        // close request, and any other way it ends, the loop looks again.
         pollfd connection = {ConnectionNumber(display), POLLIN, 0};
         poll(&connection, 1, kPollMilliseconds);
     }
@@ -264,23 +166,18 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
 {
     Display *display = g_x11.display;
     Box box = {};
-    box.gc = XCreateGC(display, g_x11.root, 0, nullptr);
-    if (box.gc == nullptr) {
-        X11ReportError("cannot show a message box", "no graphics context");
+    if (!X11InitBoxFace(box.face, text)) {
         return;
     }
-    XSetForeground(display, box.gc, BlackPixel(display, g_x11.screen));
-    LoadFont(box);
-    Layout(box, text);
 
     int x = 0;
     int y = 0;
     Place(owner, box, &x, &y);
     X11TrapErrors();
     box.window =
-        XCreateSimpleWindow(display, g_x11.root, x, y, static_cast<unsigned>(box.width),
-                            static_cast<unsigned>(box.height), 1, BlackPixel(display, g_x11.screen),
-                            WhitePixel(display, g_x11.screen));
+        XCreateSimpleWindow(display, g_x11.root, x, y, static_cast<unsigned>(box.face.width),
+                            static_cast<unsigned>(box.face.height), 1,
+                            BlackPixel(display, g_x11.screen), WhitePixel(display, g_x11.screen));
     XSelectInput(display, box.window,
                  ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
                      StructureNotifyMask);
@@ -296,14 +193,7 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
     if (box.window != None) {
         XDestroyWindow(display, box.window);
     }
-    if (box.font != nullptr) {
-        if (box.fontLoaded) {
-            XFreeFont(display, box.font);
-        } else {
-            XFreeFontInfo(nullptr, box.font, 0);
-        }
-    }
-    XFreeGC(display, box.gc);
+    X11FreeBoxFace(box.face);
     XFlush(display);
 }
 

@@ -1,5 +1,5 @@
-// What the X11/GLX backend's files share: the one connection, the windows it
-// made, and each file's entry points. Only platform/x11 includes this.
+// What the X11/GLX backend's files share: its one state record and each
+// file's entry points. Only platform/x11 includes this.
 #ifndef TOWER_PLATFORM_X11_PLATFORM_H
 #define TOWER_PLATFORM_X11_PLATFORM_H
 
@@ -8,16 +8,19 @@
 #include <X11/Xlib.h>
 #include <GL/glx.h>
 
+#include <csignal>
+
 namespace x11 {
 
 // The program makes one window; a few spare slots cost nothing.
-constexpr int kMaxWindows = 8;
+constexpr int kWindowSlots = 8;
+constexpr int kKeycodes = 256;
+constexpr int kVirtualKeys = 256;
 
 struct Atoms {
     Atom wmProtocols;
     Atom wmDeleteWindow;
     Atom wmState;
-    Atom wmTransientFor;
     Atom utf8String;
     Atom netSupported;
     Atom netSupportingWmCheck;
@@ -32,7 +35,7 @@ struct Atoms {
 };
 
 // What X alone knows of one of the program's windows; the rest is the core's
-// WindowState.
+// WindowState. A slot's BackendId is its index + 1.
 struct WindowSlot {
     const platform::WindowState *state; // null while the slot is free
     Window handle;                      // None once another client has destroyed it
@@ -43,6 +46,32 @@ struct WindowSlot {
     bool mapped; // what the server last said
 };
 
+struct Glx {
+    bool usable; // GLX 1.3 with at least one framebuffer configuration
+    // The list pixel-format numbers index, 1-based, fetched once.
+    GLXFBConfig *configs;
+    int configCount;
+    // The drawable a context is current on, kept here because asking GLX
+    // costs a system call on every frame. The core knows which context is
+    // current; only GLX knows the X window it draws to, which setting a
+    // pixel format replaces.
+    GLXDrawable currentDrawable;
+};
+
+struct Keyboard {
+    bool rawEvents; // XInput2 raw key events arrive; else every poll asks the server
+    int xiOpcode;
+    bool down[kKeycodes];
+    bool pressed[kKeycodes]; // went down since its virtual key was last polled
+    KeyCode keycodeOf[kVirtualKeys];
+};
+
+struct Signals {
+    volatile std::sig_atomic_t closeRequested;
+    struct sigaction previousSegv;
+    struct sigaction previousBus;
+};
+
 struct State {
     Display *display; // null when there is no X server to talk to
     int screen;
@@ -51,8 +80,10 @@ struct State {
     // An EWMH window manager that can make a window full-screen.
     bool ewmhFullscreen;
     bool randr;
-    bool glx;
-    WindowSlot windows[kMaxWindows];
+    WindowSlot windows[kWindowSlots];
+    Glx glx;
+    Keyboard keyboard;
+    Signals signals;
 };
 
 extern State g_x11;
@@ -68,43 +99,55 @@ void X11InstallErrorHandlers();
 // belongs to set-up paths only; it returns the first error code, or Success.
 void X11TrapErrors();
 int X11UntrapErrors();
+// Whether the server has closed our connection; only system calls.
+bool X11ConnectionClosed();
+
+// --- posix.cpp
+// SIGINT and SIGTERM close the program's windows as their user would.
+void PosixCatchCloseSignals();
+// SIGINT or SIGTERM asked the program to close and no window has been told yet.
+bool PosixCloseRequested();
+void PosixClearCloseRequest();
+void PosixIgnoreBrokenPipes();
+// A fault with the X connection closed ends the program as a lost connection.
+void PosixGuardFaults();
+void PosixSleep(DWORD milliseconds);
 
 // --- x11_display.cpp
 bool X11OpenDisplay();
+// Read a window property of a given type; the caller XFrees *value when the
+// count returned is not 0.
+unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);
+
+// --- x11_monitor.cpp
+void X11InitRandR();
 // The primary monitor's rectangle in root coordinates: RandR's primary
 // output, else the whole X screen.
 void X11PrimaryMonitor(int *x, int *y, int *width, int *height);
 void X11ScreenSize(int *width, int *height);
 LONG X11SetDisplayMode(int width, int height, int bitsPerPixel);
 LONG X11RestoreDisplayMode();
-// Read a window property of a given type; the caller XFrees *value when the
-// count returned is not 0.
-unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);
 
 // --- x11_window.cpp
 platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, int y);
 void X11DestroyWindow(platform::BackendId window);
 void X11ShowWindow(platform::BackendId window, bool visible);
 bool X11GetDC(platform::BackendId window);
-WindowSlot *X11WindowOfId(platform::BackendId window);
+// A slot in use, by its BackendId or by its X window; null for none.
+WindowSlot *X11SlotOfId(platform::BackendId window);
+WindowSlot *X11SlotOfHandle(Window handle);
+platform::BackendId X11IdOf(const WindowSlot &slot);
 // Give a window the visual a pixel format needs.
 bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth);
-// Turn one X event into window messages; false when it concerns none of
+// What every top-level window of ours, message boxes included, tells the
+// window manager first: its title, its class, the protocols it follows.
+void X11SetTopLevelProperties(Window window, const char *title, const Atom *protocols, int count);
+
+// --- x11_events.cpp
+// Turn one X event into what the core hears; false when it concerns none of
 // the program's windows.
 bool X11HandleEvent(XEvent &event);
 void X11PumpEvents();
-
-// --- glx_context.cpp
-void GlxInit();
-void GlxTerminate();
-int GlxChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd);
-bool GlxSetPixelFormat(platform::BackendId window, int format);
-platform::BackendId GlxCreateContext(platform::BackendId window, int format);
-bool GlxMakeCurrent(platform::BackendId window, platform::BackendId context);
-void GlxDeleteContext(platform::BackendId context);
-bool GlxSwapBuffers(platform::BackendId window);
-// Another client destroyed a window: stop drawing to it at once.
-void GlxReleaseDrawable(Window window);
 
 // --- x11_keyboard.cpp
 void X11InitKeyboard();
@@ -117,14 +160,19 @@ bool X11KeyState(int vkey, bool *pressedSinceLastCall);
 // --- x11_message_box.cpp
 void X11MessageBox(platform::BackendId owner, const char *text, const char *caption, UINT type);
 
-// --- posix_signal.cpp
-void PosixCatchCloseSignals();
-// SIGINT or SIGTERM asked the program to close and no window has been told yet.
-bool PosixCloseRequested();
-void PosixClearCloseRequest();
+// --- glx_context.cpp
+void GlxInit();
+void GlxTerminate();
+bool GlxSetPixelFormat(platform::BackendId window, int format);
+platform::BackendId GlxCreateContext(platform::BackendId window, int format);
+bool GlxMakeCurrent(platform::BackendId window, platform::BackendId context);
+void GlxDeleteContext(platform::BackendId context);
+bool GlxSwapBuffers(platform::BackendId window);
+// Another client destroyed a window: stop drawing to it at once.
+void GlxReleaseDrawable(Window window);
 
-// --- posix_time.cpp
-void PosixSleep(DWORD milliseconds);
+// --- glx_pixel_format.cpp
+int GlxChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd);
 
 } // namespace x11
 

@@ -1,11 +1,11 @@
-// Top-level windows: creation with the hints a window manager reads, showing,
-// destruction, and the X events that become window messages.
+// Top-level windows: their slots, creation with the hints a window manager
+// reads, making them again for a pixel format's visual, showing and
+// destruction.
 #include "x11_platform.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -22,30 +22,6 @@ struct MotifWmHints {
     unsigned long status;
 };
 constexpr unsigned long kMotifHintsDecorations = 1UL << 1;
-
-// ICCCM's WM_STATE values.
-constexpr long kNormalState = 1;
-constexpr long kIconicState = 3;
-
-platform::BackendId IdOf(const WindowSlot &slot)
-{
-    return static_cast<platform::BackendId>(&slot - g_x11.windows) + 1;
-}
-
-WindowSlot *X11WindowOfHandle(Window handle)
-{
-    for (WindowSlot &slot : g_x11.windows) {
-        if (slot.state != nullptr && slot.handle == handle) {
-            return &slot;
-        }
-    }
-    return nullptr;
-}
-
-void Post(const WindowSlot &slot, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    platform::PostWindowEvent(IdOf(slot), message, wParam, lParam);
-}
 
 // Whether the window covers the whole primary monitor, as a full-screen
 // pop-up does.
@@ -66,21 +42,8 @@ void SetProperties(const WindowSlot &slot, Window window)
     Display *display = g_x11.display;
     const Atoms &a = g_x11.atoms;
 
-    const char *title = slot.state->title;
-    XStoreName(display, window, title);
-    XChangeProperty(display, window, a.netWmName, a.utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(title),
-                    static_cast<int>(std::strlen(title)));
-
-    char resName[] = "tower";
-    char resClass[] = "Tower";
-    XClassHint classHint = {resName, resClass};
-    XSetClassHint(display, window, &classHint);
-
-    Atom protocols[] = {a.wmDeleteWindow, a.netWmPing};
-    if (XSetWMProtocols(display, window, protocols, 2) == 0) {
-        X11ReportError("cannot set the window's WM_PROTOCOLS");
-    }
+    const Atom protocols[] = {a.wmDeleteWindow, a.netWmPing};
+    X11SetTopLevelProperties(window, slot.state->title, protocols, 2);
     const long pid = static_cast<long>(getpid());
     XChangeProperty(display, window, a.netWmPid, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char *>(&pid), 1);
@@ -117,89 +80,101 @@ void SetProperties(const WindowSlot &slot, Window window)
     }
 }
 
-// An X window for the slot's rectangle; CopyFromParent visual and depth with
-// no colormap give the screen's default visual.
-Window MakeXWindow(const WindowSlot &slot, Visual *visual, int depth, Colormap colormap)
+// An X window for the slot, with its properties, under the error trap. A
+// null visual means the screen's default, with its default colormap; any
+// other gets a colormap of its own. On failure it says so and leaves nothing
+// behind.
+bool MakeXWindow(const WindowSlot &slot, Visual *visual, int depth, const char *failure,
+                 Window *window, Colormap *colormap)
 {
+    Display *display = g_x11.display;
     XSetWindowAttributes attributes = {};
     // No background: the window is never erased, only drawn over by GL.
     attributes.background_pixmap = None;
     attributes.border_pixel = 0;
     attributes.event_mask = StructureNotifyMask | PropertyChangeMask;
     unsigned long mask = CWBackPixmap | CWBorderPixel | CWEventMask;
-    if (colormap != None) {
-        attributes.colormap = colormap;
-        mask |= CWColormap;
-    }
     // X refuses an empty window; Win32 allows one.
     const int w = slot.state->width;
     const int h = slot.state->height;
     const unsigned width = w > 0 ? static_cast<unsigned>(w) : 1U;
     const unsigned height = h > 0 ? static_cast<unsigned>(h) : 1U;
-    const Window window = XCreateWindow(g_x11.display, g_x11.root, slot.x, slot.y, width, height, 0,
-                                        depth, InputOutput, visual, mask, &attributes);
-    if (window != None) {
-        SetProperties(slot, window);
-    }
-    return window;
-}
 
-void OnWmState(WindowSlot &slot)
-{
-    long *state = nullptr;
-    const unsigned long count =
-        X11GetWindowProperty(slot.handle, g_x11.atoms.wmState, g_x11.atoms.wmState,
-                             reinterpret_cast<unsigned char **>(&state));
-    if (count == 0) {
-        return;
+    X11TrapErrors();
+    *colormap = None;
+    if (visual != nullptr) {
+        *colormap = XCreateColormap(display, g_x11.root, visual, AllocNone);
+        attributes.colormap = *colormap;
+        mask |= CWColormap;
     }
-    const long value = state[0];
-    XFree(state);
-    if (value == kIconicState) {
-        platform::WindowMinimized(IdOf(slot));
-    } else if (value == kNormalState) {
-        platform::WindowRestored(IdOf(slot));
+    *window =
+        XCreateWindow(display, g_x11.root, slot.x, slot.y, width, height, 0,
+                      visual != nullptr ? depth : static_cast<int>(CopyFromParent), InputOutput,
+                      visual != nullptr ? visual : CopyFromParent, mask, &attributes);
+    if (*window != None) {
+        SetProperties(slot, *window);
     }
-}
-
-void OnClientMessage(WindowSlot &slot, XEvent &event)
-{
-    const Atoms &a = g_x11.atoms;
-    if (event.xclient.message_type != a.wmProtocols || event.xclient.format != 32) {
-        return;
+    const int error = X11UntrapErrors();
+    if (*window != None && error == Success) {
+        return true;
     }
-    const auto protocol = static_cast<Atom>(event.xclient.data.l[0]);
-    if (protocol == a.wmDeleteWindow) {
-        Post(slot, WM_CLOSE, 0, 0);
-    } else if (protocol == a.netWmPing) {
-        // Answering tells the manager we are alive, not hung.
-        event.xclient.window = g_x11.root;
-        if (XSendEvent(g_x11.display, g_x11.root, False,
-                       SubstructureNotifyMask | SubstructureRedirectMask, &event) == 0) {
-            X11ReportError("cannot answer the window manager's ping");
-        }
+    X11ReportXError(failure, error);
+    X11TrapErrors();
+    if (*window != None) {
+        XDestroyWindow(display, *window);
     }
-}
-
-// A signal asked us to close: tell the program's windows, as a user closing
-// them would. Before any window exists the request waits for one; if none
-// ever comes, set-up has failed, and that failure already ends the program.
-void DeliverCloseRequest()
-{
-    if (platform::CloseAllWindows()) {
-        PosixClearCloseRequest();
+    if (*colormap != None) {
+        XFreeColormap(display, *colormap);
     }
+    X11UntrapErrors();
+    *window = None;
+    *colormap = None;
+    return false;
 }
 
 } // namespace
 
-WindowSlot *X11WindowOfId(platform::BackendId window)
+WindowSlot *X11SlotOfId(platform::BackendId window)
 {
-    if (window == 0 || window > static_cast<platform::BackendId>(kMaxWindows)) {
+    if (window == 0 || window > static_cast<platform::BackendId>(kWindowSlots)) {
         return nullptr;
     }
     WindowSlot &slot = g_x11.windows[window - 1];
     return slot.state != nullptr ? &slot : nullptr;
+}
+
+WindowSlot *X11SlotOfHandle(Window handle)
+{
+    for (WindowSlot &slot : g_x11.windows) {
+        if (slot.state != nullptr && slot.handle == handle) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
+platform::BackendId X11IdOf(const WindowSlot &slot)
+{
+    return static_cast<platform::BackendId>(&slot - g_x11.windows) + 1;
+}
+
+void X11SetTopLevelProperties(Window window, const char *title, const Atom *protocols, int count)
+{
+    Display *display = g_x11.display;
+    const Atoms &a = g_x11.atoms;
+    XStoreName(display, window, title);
+    XChangeProperty(display, window, a.netWmName, a.utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(title),
+                    static_cast<int>(std::strlen(title)));
+    char resName[] = "tower";
+    char resClass[] = "Tower";
+    XClassHint classHint = {resName, resClass};
+    XSetClassHint(display, window, &classHint);
+    // The protocols are the one property Xlib checks itself, by interning
+    // WM_PROTOCOLS; the others fail, if at all, as protocol errors.
+    if (XSetWMProtocols(display, window, const_cast<Atom *>(protocols), count) == 0) {
+        X11ReportError("cannot set the window's WM_PROTOCOLS");
+    }
 }
 
 platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, int y)
@@ -226,26 +201,15 @@ platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, i
     int monitorHeight = 0;
     X11PrimaryMonitor(&originX, &originY, &monitorWidth, &monitorHeight);
 
-    *slot = WindowSlot{};
-    slot->state = state;
-    slot->x = x + originX;
-    slot->y = y + originY;
-
-    X11TrapErrors();
-    const Window window = MakeXWindow(*slot, CopyFromParent, CopyFromParent, None);
-    const int error = X11UntrapErrors();
-    if (window == None || error != Success) {
-        X11ReportXError("cannot create the window", error);
-        if (window != None) {
-            X11TrapErrors();
-            XDestroyWindow(g_x11.display, window);
-            X11UntrapErrors();
-        }
-        *slot = WindowSlot{};
+    WindowSlot made = {};
+    made.state = state;
+    made.x = x + originX;
+    made.y = y + originY;
+    if (!MakeXWindow(made, nullptr, 0, "cannot create the window", &made.handle, &made.colormap)) {
         return 0;
     }
-    slot->handle = window;
-    return IdOf(*slot);
+    *slot = made;
+    return X11IdOf(*slot);
 }
 
 // An X window's visual is fixed when it is created, and Win32 creates the
@@ -260,18 +224,10 @@ bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
     if (slot.handle == None) {
         return false;
     }
-    X11TrapErrors();
-    const Colormap colormap = XCreateColormap(display, g_x11.root, visual, AllocNone);
-    const Window window = MakeXWindow(slot, visual, depth, colormap);
-    const int error = X11UntrapErrors();
-    if (window == None || error != Success) {
-        X11ReportXError("cannot make a window with the pixel format's visual", error);
-        X11TrapErrors();
-        if (window != None) {
-            XDestroyWindow(display, window);
-        }
-        XFreeColormap(display, colormap);
-        X11UntrapErrors();
+    Window window = None;
+    Colormap colormap = None;
+    if (!MakeXWindow(slot, visual, depth, "cannot make a window with the pixel format's visual",
+                     &window, &colormap)) {
         return false;
     }
     XDestroyWindow(display, slot.handle);
@@ -290,7 +246,7 @@ bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth)
 
 void X11DestroyWindow(platform::BackendId window)
 {
-    WindowSlot *slot = X11WindowOfId(window);
+    WindowSlot *slot = X11SlotOfId(window);
     if (slot == nullptr) {
         return;
     }
@@ -306,11 +262,8 @@ void X11DestroyWindow(platform::BackendId window)
 
 void X11ShowWindow(platform::BackendId window, bool visible)
 {
-    WindowSlot *slot = X11WindowOfId(window);
-    if (slot == nullptr) {
-        return;
-    }
-    if (slot->handle == None) {
+    WindowSlot *slot = X11SlotOfId(window);
+    if (slot == nullptr || slot->handle == None) {
         return;
     }
     if (visible) {
@@ -324,89 +277,8 @@ void X11ShowWindow(platform::BackendId window, bool visible)
 // An X window can always be drawn into; the device context is only a name.
 bool X11GetDC(platform::BackendId window)
 {
-    const WindowSlot *slot = X11WindowOfId(window);
+    const WindowSlot *slot = X11SlotOfId(window);
     return slot != nullptr && slot->handle != None;
-}
-
-bool X11HandleEvent(XEvent &event)
-{
-    if (X11HandleKeyEvent(event)) {
-        return true;
-    }
-    if (event.type == MappingNotify) {
-        XRefreshKeyboardMapping(&event.xmapping);
-        X11RefreshKeyboard();
-        return true;
-    }
-    if (event.type == GenericEvent) {
-        return false;
-    }
-    WindowSlot *slot = X11WindowOfHandle(event.xany.window);
-    if (slot == nullptr) {
-        return false;
-    }
-    switch (event.type) {
-    case ConfigureNotify: {
-        // Only the newest size already read matters: a resize storm from
-        // another client must not become a backlog of WM_SIZE that holds the
-        // quit message back, nor overflow the queue and lose the last size.
-        while (XCheckTypedWindowEvent(g_x11.display, slot->handle, ConfigureNotify, &event)) {
-        }
-        platform::WindowResized(IdOf(*slot), event.xconfigure.width, event.xconfigure.height);
-        break;
-    }
-    case MapNotify:
-        slot->mapped = true;
-        platform::WindowRestored(IdOf(*slot));
-        break;
-    case UnmapNotify: {
-        const bool wasMapped = slot->mapped;
-        slot->mapped = false;
-        // Our own hiding is not the user minimising.
-        if (wasMapped && slot->state->visible && !event.xunmap.from_configure) {
-            platform::WindowMinimized(IdOf(*slot));
-        }
-        break;
-    }
-    case PropertyNotify:
-        if (event.xproperty.atom == g_x11.atoms.wmState &&
-            event.xproperty.state == PropertyNewValue) {
-            OnWmState(*slot);
-        }
-        break;
-    case ClientMessage:
-        OnClientMessage(*slot, event);
-        break;
-    case DestroyNotify:
-        // Another client destroyed it (ours clear the slot first). Win32
-        // has no such thing, so the program hears what closing it would
-        // have told it, and nothing is asked of the dead window again.
-        GlxReleaseDrawable(slot->handle);
-        slot->handle = None;
-        slot->mapped = false;
-        Post(*slot, WM_CLOSE, 0, 0);
-        break;
-    default:
-        break;
-    }
-    return true;
-}
-
-void X11PumpEvents()
-{
-    if (PosixCloseRequested()) {
-        DeliverCloseRequest();
-    }
-    if (g_x11.display == nullptr) {
-        return;
-    }
-    // XPending flushes and reads without blocking; XNextEvent then only
-    // takes what has already arrived.
-    while (XPending(g_x11.display) > 0) {
-        XEvent event;
-        XNextEvent(g_x11.display, &event);
-        X11HandleEvent(event);
-    }
 }
 
 } // namespace x11

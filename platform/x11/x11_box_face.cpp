@@ -1,0 +1,123 @@
+// A message box's face: the "fixed" font where the server has it, the text
+// in lines over a centred OK button, drawn in black on the window's white.
+#include "x11_box_face.h"
+
+#include "x11_platform.h"
+
+#include <cstring>
+
+namespace x11 {
+
+namespace {
+
+constexpr int kMargin = 16;
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 26;
+constexpr int kMinWidth = 240;
+
+void LoadFont(X11BoxFace &face)
+{
+    face.font = XLoadQueryFont(g_x11.display, "fixed");
+    face.fontLoaded = face.font != nullptr;
+    if (face.font == nullptr) {
+        face.font = XQueryFont(g_x11.display, XGContextFromGC(face.gc));
+    }
+    if (face.font != nullptr) {
+        if (face.fontLoaded) {
+            XSetFont(g_x11.display, face.gc, face.font->fid);
+        }
+        face.ascent = face.font->ascent;
+        face.lineHeight = face.font->ascent + face.font->descent + 2;
+    } else {
+        face.ascent = 11;
+        face.lineHeight = 15;
+    }
+}
+
+int TextWidth(const X11BoxFace &face, const char *text, int length)
+{
+    return face.font != nullptr ? XTextWidth(face.font, text, length) : 6 * length;
+}
+
+void Layout(X11BoxFace &face, const char *text)
+{
+    face.lineCount = 0;
+    int widest = 0;
+    const char *line = text;
+    while (face.lineCount < kBoxMaxLines) {
+        const char *end = std::strchr(line, '\n');
+        const int length =
+            end != nullptr ? static_cast<int>(end - line) : static_cast<int>(std::strlen(line));
+        face.lines[face.lineCount] = line;
+        face.lengths[face.lineCount] = length;
+        ++face.lineCount;
+        const int width = TextWidth(face, line, length);
+        widest = width > widest ? width : widest;
+        if (end == nullptr) {
+            break;
+        }
+        line = end + 1;
+    }
+    face.width = widest + 2 * kMargin;
+    face.width = face.width < kMinWidth ? kMinWidth : face.width;
+    face.height = kMargin + face.lineCount * face.lineHeight + kMargin + kButtonHeight + kMargin;
+    face.button.x = static_cast<short>((face.width - kButtonWidth) / 2);
+    face.button.y = static_cast<short>(face.height - kMargin - kButtonHeight);
+    face.button.width = kButtonWidth;
+    face.button.height = kButtonHeight;
+}
+
+} // namespace
+
+bool X11InitBoxFace(X11BoxFace &face, const char *text)
+{
+    Display *display = g_x11.display;
+    face.gc = XCreateGC(display, g_x11.root, 0, nullptr);
+    if (face.gc == nullptr) {
+        X11ReportError("cannot show a message box", "no graphics context");
+        return false;
+    }
+    XSetForeground(display, face.gc, BlackPixel(display, g_x11.screen));
+    LoadFont(face);
+    Layout(face, text);
+    return true;
+}
+
+void X11DrawBoxFace(const X11BoxFace &face, Window window)
+{
+    Display *display = g_x11.display;
+    XClearWindow(display, window);
+    for (int i = 0; i < face.lineCount; ++i) {
+        XDrawString(display, window, face.gc, kMargin, kMargin + face.ascent + i * face.lineHeight,
+                    face.lines[i], face.lengths[i]);
+    }
+    const XRectangle &b = face.button;
+    XDrawRectangle(display, window, face.gc, b.x, b.y, b.width, b.height);
+    if (face.buttonDown) {
+        XDrawRectangle(display, window, face.gc, b.x + 2, b.y + 2, b.width - 4u, b.height - 4u);
+    }
+    const int labelWidth = TextWidth(face, "OK", 2);
+    XDrawString(display, window, face.gc, b.x + (b.width - labelWidth) / 2,
+                b.y + (b.height + face.ascent) / 2 - 1, "OK", 2);
+}
+
+bool X11InBoxButton(const X11BoxFace &face, int x, int y)
+{
+    const XRectangle &b = face.button;
+    return x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height;
+}
+
+void X11FreeBoxFace(X11BoxFace &face)
+{
+    Display *display = g_x11.display;
+    if (face.font != nullptr) {
+        if (face.fontLoaded) {
+            XFreeFont(display, face.font);
+        } else {
+            XFreeFontInfo(nullptr, face.font, 0);
+        }
+    }
+    XFreeGC(display, face.gc);
+}
+
+} // namespace x11

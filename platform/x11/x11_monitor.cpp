@@ -1,0 +1,117 @@
+// The monitors as RandR describes them, and the display mode, which an X
+// server cannot really change.
+#include "x11_platform.h"
+
+#include <X11/extensions/Xrandr.h>
+
+#include <cstdio>
+
+namespace x11 {
+
+namespace {
+
+// The primary output's rectangle, where RandR names one that is lit.
+bool RandRPrimary(int *x, int *y, int *width, int *height)
+{
+    const RROutput primary = XRRGetOutputPrimary(g_x11.display, g_x11.root);
+    if (primary == None) {
+        return false;
+    }
+    XRRScreenResources *resources = XRRGetScreenResourcesCurrent(g_x11.display, g_x11.root);
+    if (resources == nullptr) {
+        X11ReportError("RandR gave no screen resources");
+        return false;
+    }
+    bool found = false;
+    XRROutputInfo *output = XRRGetOutputInfo(g_x11.display, resources, primary);
+    if (output != nullptr && output->connection == RR_Connected && output->crtc != None) {
+        XRRCrtcInfo *crtc = XRRGetCrtcInfo(g_x11.display, resources, output->crtc);
+        // The CRTC's size already allows for rotation.
+        if (crtc != nullptr && crtc->width > 0 && crtc->height > 0) {
+            *x = crtc->x;
+            *y = crtc->y;
+            *width = static_cast<int>(crtc->width);
+            *height = static_cast<int>(crtc->height);
+            found = true;
+        }
+        if (crtc != nullptr) {
+            XRRFreeCrtcInfo(crtc);
+        }
+    }
+    if (output != nullptr) {
+        XRRFreeOutputInfo(output);
+    }
+    XRRFreeScreenResources(resources);
+    return found;
+}
+
+} // namespace
+
+void X11InitRandR()
+{
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    // Version 1.3 brings the primary output and the cheap resource query.
+    g_x11.randr = XRRQueryExtension(g_x11.display, &eventBase, &errorBase) != 0 &&
+                  XRRQueryVersion(g_x11.display, &major, &minor) != 0 &&
+                  (major > 1 || (major == 1 && minor >= 3));
+}
+
+void X11PrimaryMonitor(int *x, int *y, int *width, int *height)
+{
+    if (g_x11.randr && RandRPrimary(x, y, width, height)) {
+        return;
+    }
+    *x = 0;
+    *y = 0;
+    *width = DisplayWidth(g_x11.display, g_x11.screen);
+    *height = DisplayHeight(g_x11.display, g_x11.screen);
+}
+
+void X11ScreenSize(int *width, int *height)
+{
+    if (g_x11.display == nullptr) {
+        *width = 0;
+        *height = 0;
+        return;
+    }
+    int x = 0;
+    int y = 0;
+    X11PrimaryMonitor(&x, &y, width, height);
+}
+
+// An X server's depth is fixed for the life of the screen and its size is
+// the user's to change, so the only mode we can "switch" to is the one that
+// is already there, in any depth a GL pixel format can stand in for.
+LONG X11SetDisplayMode(int width, int height, int bitsPerPixel)
+{
+    if (g_x11.display == nullptr) {
+        return DISP_CHANGE_BADMODE;
+    }
+    int currentWidth = 0;
+    int currentHeight = 0;
+    X11ScreenSize(&currentWidth, &currentHeight);
+    char detail[160];
+    if (width != currentWidth || height != currentHeight) {
+        std::snprintf(detail, sizeof detail, "%dx%d asked for, the screen is %dx%d", width, height,
+                      currentWidth, currentHeight);
+        X11ReportError("cannot change the screen's size", detail);
+        return DISP_CHANGE_BADMODE;
+    }
+    if (bitsPerPixel != 0 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
+        std::snprintf(detail, sizeof detail, "%d bits per pixel", bitsPerPixel);
+        X11ReportError("no such colour depth", detail);
+        return DISP_CHANGE_BADMODE;
+    }
+    return DISP_CHANGE_SUCCESSFUL;
+}
+
+// Nothing was changed, so there is nothing to put back.
+LONG X11RestoreDisplayMode()
+{
+    return DISP_CHANGE_SUCCESSFUL;
+}
+
+} // namespace x11
