@@ -14,6 +14,17 @@ GLXContext ContextOf(platform::BackendId context)
     return reinterpret_cast<GLXContext>(context);
 }
 
+// Release whatever context is current; false, and said, when GLX refuses.
+bool Release()
+{
+    g_x11.glx.currentDrawable = None;
+    if (glXMakeCurrent(g_x11.display, None, nullptr) == False) {
+        X11ReportError("cannot release the rendering context");
+        return false;
+    }
+    return true;
+}
+
 GLXFBConfig ConfigOf(int format)
 {
     const Glx &glx = g_x11.glx;
@@ -98,8 +109,7 @@ bool GlxMakeCurrent(platform::BackendId window, platform::BackendId context)
         return false;
     }
     if (context == 0) {
-        g_x11.glx.currentDrawable = None;
-        return glXMakeCurrent(g_x11.display, None, nullptr) == True;
+        return Release();
     }
     const WindowSlot *slot = X11SlotOfId(window);
     if (slot == nullptr || slot->handle == None) {
@@ -131,8 +141,7 @@ void GlxReleaseDrawable(Window window)
     // which can take seconds. Nothing may draw to the window once it is gone,
     // even before the program hears of it and tears down.
     if (g_x11.glx.usable && window != None && g_x11.glx.currentDrawable == window) {
-        glXMakeCurrent(g_x11.display, None, nullptr);
-        g_x11.glx.currentDrawable = None;
+        Release();
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <ctime>
-#include <unistd.h>
 
 namespace x11 {
 
@@ -24,7 +23,9 @@ bool Install(int signalNumber, void (*handler)(int), int flags, struct sigaction
 void OnCloseSignal(int signalNumber)
 {
     // A second signal before the first was delivered means the program is
-    // not getting round to it: let the default action end it.
+    // not getting round to it: let the default action end it. Neither call
+    // can fail: the signal is one sigaction took already, and the default
+    // action is always allowed.
     if (g_x11.signals.closeRequested != 0) {
         Install(signalNumber, SIG_DFL, 0, nullptr);
         raise(signalNumber);
@@ -42,11 +43,9 @@ void OnCloseSignal(int signalNumber)
 void OnFault(int signalNumber)
 {
     if (X11ConnectionClosed()) {
-        static const char line[] = "tower: lost the connection to the X server\n";
-        const ssize_t written = write(STDERR_FILENO, line, sizeof line - 1);
-        (void)written;
-        _exit(1);
+        X11ExitLostConnection(nullptr, nullptr);
     }
+    // Cannot fail: the same signal, and the action sigaction gave us for it.
     sigaction(signalNumber,
               signalNumber == SIGSEGV ? &g_x11.signals.previousSegv : &g_x11.signals.previousBus,
               nullptr);
@@ -78,13 +77,17 @@ void PosixIgnoreBrokenPipes()
 {
     // A write to a server that went away must come back as an error that
     // Xlib reports, not kill us silently.
-    Install(SIGPIPE, SIG_IGN, 0, nullptr);
+    if (!Install(SIGPIPE, SIG_IGN, 0, nullptr)) {
+        X11ReportError("cannot ignore SIGPIPE");
+    }
 }
 
 void PosixGuardFaults()
 {
-    Install(SIGSEGV, OnFault, 0, &g_x11.signals.previousSegv);
-    Install(SIGBUS, OnFault, 0, &g_x11.signals.previousBus);
+    if (!Install(SIGSEGV, OnFault, 0, &g_x11.signals.previousSegv) ||
+        !Install(SIGBUS, OnFault, 0, &g_x11.signals.previousBus)) {
+        X11ReportError("cannot catch SIGSEGV and SIGBUS", "a lost X server may crash the program");
+    }
 }
 
 void PosixSleep(DWORD milliseconds)

@@ -1,5 +1,5 @@
-// The backend's one way of reporting a failure, and Xlib's error handlers
-// that feed it.
+// Xlib's two error handlers: protocol errors are reported, or collected for
+// whoever traps them; a broken connection ends the program.
 #include "x11_platform.h"
 
 #include <cerrno>
@@ -7,52 +7,18 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace x11 {
 
 namespace {
 
-// The last report, so that a failure repeated every frame is said once.
-char g_lastReport[512];
-bool g_trapping = false;
-int g_trappedError = Success;
-
-// Protocol errors already told, by kind: a failing request is usually
-// repeated every frame, and interleaved with others.
-struct ErrorKind {
-    unsigned char error;
-    unsigned char request;
-    unsigned char minor;
-};
-constexpr int kMaxErrorKinds = 32;
-ErrorKind g_told[kMaxErrorKinds];
-int g_toldCount = 0;
-
-bool FirstOfItsKind(const XErrorEvent &event)
-{
-    for (int i = 0; i < g_toldCount; ++i) {
-        const ErrorKind &kind = g_told[i];
-        if (kind.error == event.error_code && kind.request == event.request_code &&
-            kind.minor == event.minor_code) {
-            return false;
-        }
-    }
-    if (g_toldCount < kMaxErrorKinds) {
-        g_told[g_toldCount++] = ErrorKind{event.error_code, event.request_code, event.minor_code};
-    }
-    return true;
-}
-
 int OnXError(Display *display, XErrorEvent *event)
 {
-    if (g_trapping) {
-        if (g_trappedError == Success) {
-            g_trappedError = event->error_code;
+    Reports &r = g_x11.reports;
+    if (r.trapping) {
+        if (r.trappedError == Success) {
+            r.trappedError = event->error_code;
         }
-        return 0;
-    }
-    if (!FirstOfItsKind(*event)) {
         return 0;
     }
     char text[256];
@@ -65,81 +31,36 @@ int OnXError(Display *display, XErrorEvent *event)
 }
 
 // NOTE: Xlib ends the process itself if this returns, and the connection is
-// dead, so nothing here may call Xlib. _exit rather than exit: the GL
-// driver's exit handlers would talk to the lost server and could hang.
+// dead, so nothing here may call Xlib.
 int OnXIOError(Display *display)
 {
     const int error = errno;
-    char line[512];
     const char *name = DisplayString(display);
-    int length;
-    if (error != 0 && error != EAGAIN) {
-        length = std::snprintf(line, sizeof line,
-                               "tower: lost the connection to the X server \"%s\": %s\n",
-                               name != nullptr ? name : "", std::strerror(error));
-    } else {
-        length =
-            std::snprintf(line, sizeof line, "tower: lost the connection to the X server \"%s\"\n",
-                          name != nullptr ? name : "");
-    }
-    if (length > 0) {
-        const auto size = static_cast<size_t>(length) < sizeof line ? static_cast<size_t>(length)
-                                                                    : sizeof line - 1;
-        const ssize_t written = write(STDERR_FILENO, line, size);
-        (void)written;
-    }
-    _exit(1);
+    X11ExitLostConnection(name != nullptr ? name : "",
+                          error != 0 && error != EAGAIN ? std::strerror(error) : nullptr);
 }
 
 } // namespace
 
-void X11ReportError(const char *what, const char *detail)
-{
-    char report[sizeof g_lastReport];
-    if (detail != nullptr && detail[0] != '\0') {
-        std::snprintf(report, sizeof report, "%s: %s", what, detail);
-    } else {
-        std::snprintf(report, sizeof report, "%s", what);
-    }
-    if (std::strcmp(report, g_lastReport) == 0) {
-        return;
-    }
-    std::memcpy(g_lastReport, report, sizeof report);
-    std::fprintf(stderr, "tower: %s\n", report);
-    std::fflush(stderr);
-}
-
-void X11ReportXError(const char *what, int errorCode)
-{
-    // Some calls fail without a protocol error to name.
-    if (errorCode == Success) {
-        X11ReportError(what);
-        return;
-    }
-    char text[256] = "unknown error";
-    if (g_x11.display != nullptr) {
-        XGetErrorText(g_x11.display, errorCode, text, sizeof text);
-    }
-    X11ReportError(what, text);
-}
-
 void X11InstallErrorHandlers()
 {
+    // Both return the previous handler, which is not ours to call.
     XSetErrorHandler(OnXError);
     XSetIOErrorHandler(OnXIOError);
 }
 
 void X11TrapErrors()
 {
-    g_trapping = true;
-    g_trappedError = Success;
+    g_x11.reports.trapping = true;
+    g_x11.reports.trappedError = Success;
 }
 
 int X11UntrapErrors()
 {
+    // XSync's result is always 1; a broken connection ends in OnXIOError.
     XSync(g_x11.display, False);
-    g_trapping = false;
-    return g_trappedError;
+    g_x11.reports.trapping = false;
+    return g_x11.reports.trappedError;
 }
 
 bool X11ConnectionClosed()

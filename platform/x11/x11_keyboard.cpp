@@ -131,6 +131,9 @@ bool X11HandleKeyEvent(XEvent &event)
         return true;
     }
     if (XGetEventData(g_x11.display, &event.xcookie) == False) {
+        // The key is lost with its event; the server still knows the keys.
+        X11ReportError("cannot read a raw key event; reading the whole keyboard instead");
+        QueryKeymap();
         return true;
     }
     const auto *raw = static_cast<const XIRawEvent *>(event.xcookie.data);

@@ -11,7 +11,6 @@
 #include <poll.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 namespace x11 {
@@ -203,8 +202,7 @@ void X11MessageBox(platform::BackendId owner, const char *text, const char *capt
 {
     // Every box is said on stderr too, so that a run with no one watching
     // the screen still tells why it ended.
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
+    X11SayMessageBox(caption, text);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
     if (g_x11.display == nullptr || PosixCloseRequested()) {

@@ -10,7 +10,8 @@ namespace x11 {
 
 namespace {
 
-// The primary output's rectangle, where RandR names one that is lit.
+// The primary output's rectangle, where RandR names one that is lit. None
+// named, or none lit, is no failure: the whole screen stands in for it.
 bool RandRPrimary(int *x, int *y, int *width, int *height)
 {
     const RROutput primary = XRRGetOutputPrimary(g_x11.display, g_x11.root);
@@ -24,17 +25,22 @@ bool RandRPrimary(int *x, int *y, int *width, int *height)
     }
     bool found = false;
     XRROutputInfo *output = XRRGetOutputInfo(g_x11.display, resources, primary);
-    if (output != nullptr && output->connection == RR_Connected && output->crtc != None) {
+    if (output == nullptr) {
+        X11ReportError("RandR gave no information on the primary output");
+    } else if (output->connection == RR_Connected && output->crtc != None) {
         XRRCrtcInfo *crtc = XRRGetCrtcInfo(g_x11.display, resources, output->crtc);
-        // The CRTC's size already allows for rotation.
-        if (crtc != nullptr && crtc->width > 0 && crtc->height > 0) {
-            *x = crtc->x;
-            *y = crtc->y;
-            *width = static_cast<int>(crtc->width);
-            *height = static_cast<int>(crtc->height);
-            found = true;
-        }
-        if (crtc != nullptr) {
+        if (crtc == nullptr) {
+            X11ReportError("RandR gave no information on the primary output's CRTC");
+        } else {
+            // The CRTC's size already allows for rotation; a CRTC without
+            // a mode is off.
+            if (crtc->width > 0 && crtc->height > 0) {
+                *x = crtc->x;
+                *y = crtc->y;
+                *width = static_cast<int>(crtc->width);
+                *height = static_cast<int>(crtc->height);
+                found = true;
+            }
             XRRFreeCrtcInfo(crtc);
         }
     }
@@ -54,6 +60,8 @@ void X11InitRandR()
     int major = 0;
     int minor = 0;
     // Version 1.3 brings the primary output and the cheap resource query.
+    // Without it the whole screen stands in for the primary monitor, which
+    // is no failure: a server with one monitor needs no more.
     g_x11.randr = XRRQueryExtension(g_x11.display, &eventBase, &errorBase) != 0 &&
                   XRRQueryVersion(g_x11.display, &major, &minor) != 0 &&
                   (major > 1 || (major == 1 && minor >= 3));

@@ -1,5 +1,18 @@
 // What the X11/GLX backend's files share: its one state record and each
 // file's entry points. Only platform/x11 includes this.
+//
+// Failures. Every Xlib, GLX and XInput result is checked, and every failure
+// reaches stderr through x11_report.cpp alone, once:
+// - a call that answers at once (a reply, a Status, a pointer) is checked
+//   where it is made, and a failure said with X11ReportError, or with
+//   X11ReportXError where X names the error;
+// - a request that X answers later, if at all, is checked by the protocol
+//   error handler, which says each failure; set-up paths that must know at
+//   once trap the errors around their requests instead;
+// - a call that cannot fail says why beside it;
+// - a lost connection ends the program through X11ExitLostConnection,
+//   whoever notices it.
+// A line already said is not said again.
 #ifndef TOWER_PLATFORM_X11_PLATFORM_H
 #define TOWER_PLATFORM_X11_PLATFORM_H
 
@@ -9,6 +22,7 @@
 #include <GL/glx.h>
 
 #include <csignal>
+#include <cstdint>
 
 namespace x11 {
 
@@ -16,6 +30,8 @@ namespace x11 {
 constexpr int kWindowSlots = 8;
 constexpr int kKeycodes = 256;
 constexpr int kVirtualKeys = 256;
+// How many different failure reports are remembered, so as not to repeat them.
+constexpr int kReportsRemembered = 64;
 
 struct Atoms {
     Atom wmProtocols;
@@ -66,6 +82,14 @@ struct Keyboard {
     KeyCode keycodeOf[kVirtualKeys];
 };
 
+struct Reports {
+    std::uint64_t said[kReportsRemembered]; // hashes of the lines said
+    int known;                              // how many of said[] hold one
+    int next;                               // where the next goes
+    bool trapping;
+    int trappedError;
+};
+
 struct Signals {
     volatile std::sig_atomic_t closeRequested;
     struct sigaction previousSegv;
@@ -83,16 +107,24 @@ struct State {
     WindowSlot windows[kWindowSlots];
     Glx glx;
     Keyboard keyboard;
+    Reports reports;
     Signals signals;
 };
 
 extern State g_x11;
 
-// --- x11_error.cpp
-// Every failure the backend sees is told here, once, on stderr.
+// --- x11_report.cpp: the one way to stderr
+// Say a failure, once: "tower: what: detail".
 void X11ReportError(const char *what, const char *detail = nullptr);
-// Report an X error code with the server's own name for it.
+// The same with the server's own name for an X error code.
 void X11ReportXError(const char *what, int errorCode);
+// A message box's words, "caption: text", each time a box is shown.
+void X11SayMessageBox(const char *caption, const char *text);
+// Say that the X server is gone and end the process at once. Safe in a
+// signal handler when reason is null.
+[[noreturn]] void X11ExitLostConnection(const char *displayName, const char *reason);
+
+// --- x11_error.cpp
 void X11InstallErrorHandlers();
 // Collect protocol errors instead of reporting them, around requests whose
 // failure the caller handles itself. Untrap syncs with the server, so it
