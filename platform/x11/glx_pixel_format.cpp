@@ -1,4 +1,11 @@
-// ChoosePixelFormat over GLX's framebuffer configurations.
+// ChoosePixelFormat over GLX: each framebuffer configuration that might do is
+// read once into a Config, those that lack what the descriptor asks for are
+// dropped, and the closest of the rest is taken.
+//
+// Reading one attribute makes GLX search its whole list for the
+// configuration (hundreds of them on Mesa's llvmpipe), so a Config is read in
+// two parts: its lead, the colour and depth on which most candidates already
+// lose to the best so far, then the rest only for one that can still win.
 #include "x11_platform.h"
 
 #include <algorithm>
@@ -12,6 +19,47 @@ namespace {
 constexpr DWORD kDoubleBufferDontCare = 0x40000000;
 constexpr DWORD kStereoDontCare = 0x80000000;
 
+// What the choice looks at in one configuration.
+struct Config {
+    int format; // its pixel-format number: 1 + its index in the full list
+    // The lead: what the two most important criteria need.
+    int red;
+    int green;
+    int blue;
+    int depth;
+    // The rest.
+    bool rgba;
+    bool window;
+    bool hasVisual;
+    bool mainPlane;
+    bool doubleBuffered;
+    bool stereo;
+    bool trueColour; // a DirectColor visual shows colours through its colormap's ramp
+    bool caveat;     // slow or non-conformant
+    int alpha;
+    int stencil;
+    int accum;
+    int samples; // sample buffers and samples per pixel together
+    int aux;
+};
+
+// How far a configuration is from the descriptor, most important first; a
+// smaller row is a better match. Win32's colour bits leave alpha out.
+enum Criterion {
+    kColourExcess,
+    kDepthExcess,
+    kNotTrueColour,
+    kCaveat,
+    kAlphaExcess,
+    kStencilExcess,
+    kAccumExcess,
+    kSamples,
+    kAuxExcess,
+    kCriteria
+};
+constexpr int kLeadCriteria = kDepthExcess + 1;
+using Distance = int[kCriteria];
+
 int Attrib(GLXFBConfig config, int attribute)
 {
     int value = 0;
@@ -22,78 +70,84 @@ int Attrib(GLXFBConfig config, int attribute)
     return value;
 }
 
-// How far a configuration is from a descriptor, most important first; a
-// smaller tuple is a better match. Win32's colour bits leave alpha out.
-enum Criterion {
-    kColourExcess,
-    kDepthExcess,
-    kNotTrueColour, // a DirectColor visual shows colours through its colormap's ramp
-    kCaveat,        // slow or non-conformant
-    kAlphaExcess,
-    kStencilExcess,
-    kAccumExcess,
-    kSamples,
-    kAuxExcess,
-    kCriteria
-};
-
-int Excess(GLXFBConfig config, const PIXELFORMATDESCRIPTOR &pfd, int criterion)
+Config ReadLead(GLXFBConfig config, int format)
 {
-    switch (criterion) {
-    case kColourExcess:
-        return Attrib(config, GLX_RED_SIZE) + Attrib(config, GLX_GREEN_SIZE) +
-               Attrib(config, GLX_BLUE_SIZE) - pfd.cColorBits;
-    case kDepthExcess:
-        return Attrib(config, GLX_DEPTH_SIZE) - pfd.cDepthBits;
-    case kNotTrueColour:
-        return Attrib(config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR ? 0 : 1;
-    case kCaveat:
-        return Attrib(config, GLX_CONFIG_CAVEAT) == GLX_NONE ? 0 : 1;
-    case kAlphaExcess:
-        return Attrib(config, GLX_ALPHA_SIZE) - pfd.cAlphaBits;
-    case kStencilExcess:
-        return Attrib(config, GLX_STENCIL_SIZE) - pfd.cStencilBits;
-    case kAccumExcess:
-        return Attrib(config, GLX_ACCUM_RED_SIZE) + Attrib(config, GLX_ACCUM_GREEN_SIZE) +
-               Attrib(config, GLX_ACCUM_BLUE_SIZE) + Attrib(config, GLX_ACCUM_ALPHA_SIZE) -
-               pfd.cAccumBits;
-    case kSamples:
-        return Attrib(config, GLX_SAMPLE_BUFFERS) + Attrib(config, GLX_SAMPLES);
-    default:
-        return Attrib(config, GLX_AUX_BUFFERS) - pfd.cAuxBuffers;
-    }
+    Config c = {};
+    c.format = format;
+    c.red = Attrib(config, GLX_RED_SIZE);
+    c.green = Attrib(config, GLX_GREEN_SIZE);
+    c.blue = Attrib(config, GLX_BLUE_SIZE);
+    c.depth = Attrib(config, GLX_DEPTH_SIZE);
+    return c;
+}
+
+void ReadRest(GLXFBConfig config, Config &c)
+{
+    c.rgba = (Attrib(config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
+    c.window = (Attrib(config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0;
+    c.hasVisual = Attrib(config, GLX_VISUAL_ID) != 0;
+    c.mainPlane = Attrib(config, GLX_LEVEL) == 0;
+    c.doubleBuffered = Attrib(config, GLX_DOUBLEBUFFER) != 0;
+    c.stereo = Attrib(config, GLX_STEREO) != 0;
+    c.trueColour = Attrib(config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR;
+    c.caveat = Attrib(config, GLX_CONFIG_CAVEAT) != GLX_NONE;
+    c.alpha = Attrib(config, GLX_ALPHA_SIZE);
+    c.stencil = Attrib(config, GLX_STENCIL_SIZE);
+    c.accum = Attrib(config, GLX_ACCUM_RED_SIZE) + Attrib(config, GLX_ACCUM_GREEN_SIZE) +
+              Attrib(config, GLX_ACCUM_BLUE_SIZE) + Attrib(config, GLX_ACCUM_ALPHA_SIZE);
+    c.samples = Attrib(config, GLX_SAMPLE_BUFFERS) + Attrib(config, GLX_SAMPLES);
+    c.aux = Attrib(config, GLX_AUX_BUFFERS);
+}
+
+void Measure(const Config &c, const PIXELFORMATDESCRIPTOR &pfd, Distance &d)
+{
+    d[kColourExcess] = c.red + c.green + c.blue - pfd.cColorBits;
+    d[kDepthExcess] = c.depth - pfd.cDepthBits;
+    d[kNotTrueColour] = c.trueColour ? 0 : 1;
+    d[kCaveat] = c.caveat ? 1 : 0;
+    d[kAlphaExcess] = c.alpha - pfd.cAlphaBits;
+    d[kStencilExcess] = c.stencil - pfd.cStencilBits;
+    d[kAccumExcess] = c.accum - pfd.cAccumBits;
+    d[kSamples] = c.samples;
+    d[kAuxExcess] = c.aux - pfd.cAuxBuffers;
 }
 
 // Whether a configuration has at least what the descriptor asks for. Only
 // window-capable RGBA configurations with an X visual count.
-bool Fits(GLXFBConfig config, const PIXELFORMATDESCRIPTOR &pfd, const int (&excess)[kCriteria])
+bool Fits(const Config &c, const PIXELFORMATDESCRIPTOR &pfd, const Distance &d)
 {
-    if ((Attrib(config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) == 0 ||
-        (Attrib(config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) == 0 ||
-        Attrib(config, GLX_VISUAL_ID) == 0 || Attrib(config, GLX_LEVEL) != 0) {
+    if (!c.rgba || !c.window || !c.hasVisual || !c.mainPlane) {
         return false;
     }
-    const bool doubleBuffered = Attrib(config, GLX_DOUBLEBUFFER) != 0;
     if ((pfd.dwFlags & kDoubleBufferDontCare) == 0 &&
-        doubleBuffered != ((pfd.dwFlags & PFD_DOUBLEBUFFER) != 0)) {
+        c.doubleBuffered != ((pfd.dwFlags & PFD_DOUBLEBUFFER) != 0)) {
         return false;
     }
-    const bool stereo = Attrib(config, GLX_STEREO) != 0;
-    if ((pfd.dwFlags & kStereoDontCare) == 0 && stereo != ((pfd.dwFlags & PFD_STEREO) != 0)) {
+    if ((pfd.dwFlags & kStereoDontCare) == 0 && c.stereo != ((pfd.dwFlags & PFD_STEREO) != 0)) {
         return false;
     }
-    if (Attrib(config, GLX_RED_SIZE) < pfd.cRedBits ||
-        Attrib(config, GLX_GREEN_SIZE) < pfd.cGreenBits ||
-        Attrib(config, GLX_BLUE_SIZE) < pfd.cBlueBits) {
-        return false;
-    }
-    for (int criterion = 0; criterion < kCriteria; ++criterion) {
-        if (criterion != kNotTrueColour && criterion != kCaveat && criterion != kSamples &&
-            excess[criterion] < 0) {
-            return false;
+    return c.red >= pfd.cRedBits && c.green >= pfd.cGreenBits && c.blue >= pfd.cBlueBits &&
+           d[kColourExcess] >= 0 && d[kDepthExcess] >= 0 && d[kAlphaExcess] >= 0 &&
+           d[kStencilExcess] >= 0 && d[kAccumExcess] >= 0 && d[kAuxExcess] >= 0;
+}
+
+// Closer on the first of the first `criteria` that differs, or tied on all.
+int Compare(const Distance &d, const Distance &best, int criteria)
+{
+    for (int i = 0; i < criteria; ++i) {
+        if (d[i] != best[i]) {
+            return d[i] < best[i] ? -1 : 1;
         }
     }
-    return true;
+    return 0;
+}
+
+// Closer on the first criterion that differs; on a full tie the lower
+// pixel-format number wins, whatever order GLX listed them in.
+bool Better(const Distance &d, int format, const Distance &best, int bestFormat)
+{
+    const int order = Compare(d, best, kCriteria);
+    return order < 0 || (order == 0 && format < bestFormat);
 }
 
 // Let GLX drop what cannot fit before we look closer: its own filter reads
@@ -120,14 +174,15 @@ GLXFBConfig *Candidates(const PIXELFORMATDESCRIPTOR &pfd, int *count)
     return glXChooseFBConfig(g_x11.display, g_x11.screen, attributes, count);
 }
 
-int IndexOf(GLXFBConfig config)
+// The pixel-format number of a configuration, or 0 for one not in the list.
+int FormatOf(GLXFBConfig config)
 {
     for (int i = 0; i < g_x11.glx.configCount; ++i) {
         if (g_x11.glx.configs[i] == config) {
-            return i;
+            return i + 1;
         }
     }
-    return -1;
+    return 0;
 }
 
 } // namespace
@@ -150,35 +205,31 @@ int GlxChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
     }
     const GLXFBConfig *list = candidates != nullptr ? candidates : g_x11.glx.configs;
 
-    // Compare one criterion at a time against the best so far, reading the
-    // next only while they tie: most configurations lose on colour or depth
-    // after a handful of reads.
-    int best = 0; // 1-based index into the full list
-    int bestExcess[kCriteria] = {};
-    for (int c = 0; c < candidateCount; ++c) {
-        const GLXFBConfig config = list[c];
-        int excess[kCriteria];
-        int known = 0;
-        int order = best == 0 ? -1 : 0; // <0 better than the best, >0 worse
-        while (order == 0 && known < kCriteria) {
-            excess[known] = Excess(config, *pfd, known);
-            order = excess[known] - bestExcess[known];
-            ++known;
-        }
-        if (order > 0) {
+    int best = 0;
+    Distance bestDistance = {};
+    // GLX lists more colour and depth bits first, the opposite of what wins
+    // here: read from the end, the winner comes early and most of the rest
+    // lose on their lead alone. The order decides nothing else.
+    for (int i = candidateCount - 1; i >= 0; --i) {
+        const int format = FormatOf(list[i]);
+        if (format == 0) {
             continue;
         }
-        for (; known < kCriteria; ++known) {
-            excess[known] = Excess(config, *pfd, known);
-        }
-        const int index = IndexOf(config);
-        // On a full tie the lower pixel-format number wins, whatever order
-        // GLX listed them in.
-        if (index < 0 || (order == 0 && index + 1 > best) || !Fits(config, *pfd, excess)) {
+        Config config = ReadLead(list[i], format);
+        Distance distance = {};
+        Measure(config, *pfd, distance); // only the lead's criteria mean anything yet
+        // A configuration short of colour or depth cannot fit.
+        if (distance[kColourExcess] < 0 || distance[kDepthExcess] < 0 ||
+            (best != 0 && Compare(distance, bestDistance, kLeadCriteria) > 0)) {
             continue;
         }
-        best = index + 1;
-        std::copy(excess, excess + kCriteria, bestExcess);
+        ReadRest(list[i], config);
+        Measure(config, *pfd, distance);
+        if (Fits(config, *pfd, distance) &&
+            (best == 0 || Better(distance, format, bestDistance, best))) {
+            best = format;
+            std::copy(distance, distance + kCriteria, bestDistance);
+        }
     }
     if (candidates != nullptr) {
         XFree(candidates);
