@@ -1,0 +1,95 @@
+// What the page tells the user: modal message boxes, the one-line status,
+// the program's end, and failures on the console. TowerWeb is the backend's
+// one state object; the other web_*.js files share it.
+mergeInto(LibraryManager.library, {
+  $TowerWeb: {
+    canvas: null, // the window: the page's canvas, once the program takes it
+    window: 0, // the window's id, 0 while there is none
+    windowsMade: 0,
+    ended: false, // the program has returned from WinMain
+    resizePending: false,
+    closePending: false,
+    context: 0, // the canvas's WebGL context, once made
+    frames: 0, // frames presented
+    keysDown: null, // by virtual key
+    keysPressed: null, // went down since that key was last polled
+    reported: {}, // every failure line written so far
+
+    // Every line the backend writes goes out here: the browser console is
+    // the page's stderr.
+    writeLine: function(line) {
+      console.error(line);
+    },
+
+    // A failure is written once, however often it recurs.
+    reportError: function(what, detail) {
+      var line = 'tower: ' + what + (detail ? ': ' + detail : '');
+      if (!TowerWeb.reported[line]) {
+        TowerWeb.reported[line] = true;
+        TowerWeb.writeLine(line);
+      }
+    },
+
+    // The page's one line of text under the canvas; empty hides it.
+    setStatus: function(text) {
+      var line = Module['statusLine'];
+      if (line) {
+        line.textContent = text;
+        line.hidden = !text;
+      }
+    },
+  },
+
+  JsReportError__deps: ['$TowerWeb'],
+  JsReportError: function(what, detail) {
+    TowerWeb.reportError(UTF8ToString(what), UTF8ToString(detail));
+  },
+
+  // A <dialog> shown modally: the page behind it takes no input, and the
+  // program waits, as Windows' message box makes it wait. OK, Return, Space
+  // or Escape dismisses it.
+  JsMessageBox__deps: ['$TowerWeb'],
+  JsMessageBox: function(text, caption) {
+    // Resuming calls this again; only the first call shows the box.
+    return Asyncify.handleAsync(function() {
+      var captionText = UTF8ToString(caption);
+      var bodyText = UTF8ToString(text);
+      TowerWeb.writeLine(captionText + ': ' + bodyText);
+      return new Promise(function(resolve) {
+        var box = document.createElement('dialog');
+        box.className = 'message-box';
+        var title = document.createElement('h1');
+        title.textContent = captionText;
+        var body = document.createElement('p');
+        body.textContent = bodyText;
+        var form = document.createElement('form');
+        form.method = 'dialog';
+        var ok = document.createElement('button');
+        ok.textContent = 'OK';
+        form.appendChild(ok);
+        box.append(title, body, form);
+        box.addEventListener('close', function() {
+          box.remove();
+          resolve();
+        });
+        document.body.appendChild(box);
+        box.showModal();
+        ok.focus();
+      });
+    });
+  },
+  JsMessageBox__sig: 'vii',
+
+  // The last frame stays on the canvas; leaving full-screen gives the page
+  // back, as restoring the display gives back the desktop.
+  JsProgramEnded__deps: ['$TowerWeb'],
+  JsProgramEnded: function(exitCode) {
+    TowerWeb.ended = true;
+    TowerWeb.setStatus('The program ended with exit code ' + exitCode + '.');
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(function(e) {
+        TowerWeb.reportError('cannot leave full-screen', e.message);
+      });
+    }
+  },
+});
