@@ -38,6 +38,10 @@ TOWER_BUILD_PACKAGES=(
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
     libx11-dev libxrandr-dev libxi-dev
 )
+# What building the web page (preset web) needs beyond cmake and make, and
+# what showing it without a display adds.
+TOWER_WEB_PACKAGES=(emscripten node-acorn python3)
+TOWER_BROWSER_PACKAGES=(chromium)
 # What the tests and benchmarks add to it.
 TOWER_TEST_PACKAGES=(
     libegl-dev libegl-mesa0
@@ -45,6 +49,7 @@ TOWER_TEST_PACKAGES=(
     xvfb xauth xdotool x11-utils apitrace python3 valgrind
     openbox weston xwayland
     g++-mingw-w64-i686-win32
+    "${TOWER_WEB_PACKAGES[@]}" "${TOWER_BROWSER_PACKAGES[@]}"
 )
 
 # What making and checking the Linux packages needs, beyond building.

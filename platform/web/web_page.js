@@ -7,6 +7,7 @@ mergeInto(LibraryManager.library, {
     window: 0, // the window's id, 0 while there is none
     windowsMade: 0,
     ended: false, // the program has returned from WinMain
+    exitCode: null, // what it returned
     resizePending: false,
     closePending: false,
     context: 0, // the canvas's WebGL context, once made
@@ -85,6 +86,7 @@ mergeInto(LibraryManager.library, {
   JsProgramEnded__deps: ['$TowerWeb'],
   JsProgramEnded: function(exitCode) {
     TowerWeb.ended = true;
+    TowerWeb.exitCode = exitCode;
     TowerWeb.setStatus('The program ended with exit code ' + exitCode + '.');
     if (document.fullscreenElement) {
       document.exitFullscreen().catch(function(e) {

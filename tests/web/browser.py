@@ -141,6 +141,13 @@ class Chromium:
                 raise BrowserError("waited %ds for: %s" % (timeout, expression))
             time.sleep(0.1)
 
+    def set_viewport(self, width, height):
+        """Makes the page's viewport and its screen this size. Headless
+        Chromium's own screen is not its window's size, and its window is not
+        its viewport's."""
+        self.command("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                     deviceScaleFactor=1, mobile=False, screenWidth=width, screenHeight=height)
+
     def open(self, url):
         self.command("Page.navigate", url=url)
 

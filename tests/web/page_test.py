@@ -51,13 +51,6 @@ def status(page):
     return page.evaluate("Module.statusLine.hidden ? '' : Module.statusLine.textContent")
 
 
-def fit_viewport(page, width, height):
-    # Headless Chromium's screen is not its window; this makes both one size,
-    # so that full-screen changes nothing the test did not ask for.
-    page.command("Emulation.setDeviceMetricsOverride", width=width, height=height,
-                 deviceScaleFactor=1, mobile=False, screenWidth=width, screenHeight=height)
-
-
 def frames_after(page, count):
     """Waits until the program has presented `count` more frames."""
     start = page.evaluate("TowerWeb.frames")
@@ -67,7 +60,8 @@ def frames_after(page, count):
 def the_tower(server, checker, shots):
     page = browser.Chromium(WIDTH, HEIGHT)
     try:
-        fit_viewport(page, WIDTH, HEIGHT)
+        # Screen and viewport one size, so going full-screen changes no size.
+        page.set_viewport(WIDTH, HEIGHT)
         page.open(server.url)
         page.wait_for("typeof TowerWeb == 'object' && TowerWeb.frames > 10")
         expect(page.evaluate("[TowerWeb.canvas.width, TowerWeb.canvas.height]") == [WIDTH, HEIGHT],
@@ -85,7 +79,7 @@ def the_tower(server, checker, shots):
         a, b = check_screen(checker, first), check_screen(checker, second)
         expect(b > a, "both screenshots are the tower, the second further on (%d, %d)" % (a, b))
 
-        fit_viewport(page, 800, 600)
+        page.set_viewport(800, 600)
         page.wait_for("TowerWeb.canvas.width == 800 && TowerWeb.canvas.height == 600")
         frames_after(page, 5)
         smaller = os.path.join(shots, "800x600.png")
