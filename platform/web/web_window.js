@@ -117,7 +117,7 @@ mergeInto(LibraryManager.library, {
           TowerWeb.keysDown[e.keyCode] = 1;
         }
         if (e.keyCode !== 27 /* VK_ESCAPE */) {
-          TowerWindow.goFullScreen();
+          TowerWindow.goFullScreen(e);
         }
       });
       window.addEventListener('keyup', function(e) {
@@ -141,8 +141,10 @@ mergeInto(LibraryManager.library, {
       }
     },
 
-    goFullScreen: function() {
-      if (!TowerWeb.window || TowerWeb.ended || document.fullscreenElement) {
+    goFullScreen: function(e) {
+      // A click or key meant for a message box is not for the page.
+      var inBox = e.target instanceof Element && e.target.closest('dialog');
+      if (!TowerWeb.window || TowerWeb.ended || document.fullscreenElement || inBox) {
         return;
       }
       document.documentElement.requestFullscreen().then(function() {

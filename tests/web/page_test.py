@@ -12,6 +12,7 @@ desktop builds.
 3. Without WebGL (--disable-webgl) the context's box shows, waits for OK, and
    the program ends with code 0.
 Exit status 0 when all of it holds, 1 when something does not."""
+import contextlib
 import os
 import re
 import subprocess
@@ -51,6 +52,19 @@ def status(page):
     return page.evaluate("Module.statusLine.hidden ? '' : Module.statusLine.textContent")
 
 
+@contextlib.contextmanager
+def chromium(*flags):
+    """A browser with one page, whose console is shown when a step fails."""
+    page = browser.Chromium(WIDTH, HEIGHT, flags)
+    try:
+        yield page
+    except Exception:
+        print("page console:", *page.console, sep="\n  ")
+        raise
+    finally:
+        page.close()
+
+
 def frames_after(page, count):
     """Waits until the program has presented `count` more frames."""
     start = page.evaluate("TowerWeb.frames")
@@ -58,8 +72,7 @@ def frames_after(page, count):
 
 
 def the_tower(server, checker, shots):
-    page = browser.Chromium(WIDTH, HEIGHT)
-    try:
+    with chromium() as page:
         # Screen and viewport one size, so going full-screen changes no size.
         page.set_viewport(WIDTH, HEIGHT)
         page.open(server.url)
@@ -99,16 +112,10 @@ def the_tower(server, checker, shots):
         frame = check_screen(checker, ended)
         expect(frame >= last - 1, "the last frame stays (frame %d)" % frame)
         expect(not page.evaluate("!!document.querySelector('dialog')"), "no box was shown")
-    except Exception:
-        print("page console:", *page.console, sep="\n  ")
-        raise
-    finally:
-        page.close()
 
 
 def closing(server):
-    page = browser.Chromium(WIDTH, HEIGHT)
-    try:
+    with chromium() as page:
         page.open(server.url)
         page.wait_for("typeof TowerWeb == 'object' && TowerWeb.frames > 10")
         # What the browser sends as the tab closes; afterwards it would run
@@ -116,16 +123,10 @@ def closing(server):
         page.evaluate("window.dispatchEvent(new PageTransitionEvent('pagehide'))")
         page.wait_for("TowerWeb.ended")
         expect(status(page) == ENDED, "closing the page ends the program: " + status(page))
-    except Exception:
-        print("page console:", *page.console, sep="\n  ")
-        raise
-    finally:
-        page.close()
 
 
 def without_webgl(server):
-    page = browser.Chromium(WIDTH, HEIGHT, ["--disable-webgl"])
-    try:
+    with chromium("--disable-webgl") as page:
         page.open(server.url)
         page.wait_for("!!document.querySelector('dialog[open]')")
         box = page.evaluate("[...document.querySelectorAll('dialog[open] h1, dialog[open] p')]"
@@ -144,11 +145,6 @@ def without_webgl(server):
         expect(not page.evaluate("!!document.querySelector('dialog')"), "no other box followed")
         expect("OpenGL Rendering Context Error: Failed to Create the OpenGL Rendering Context"
                in page.console, "the box is also on the console")
-    except Exception:
-        print("page console:", *page.console, sep="\n  ")
-        raise
-    finally:
-        page.close()
 
 
 def main():
