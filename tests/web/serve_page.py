@@ -18,7 +18,7 @@ import browser  # noqa: E402
 
 def page_size(folder):
     total = 0
-    for name in ("index.html", "tower.js", "tower.wasm"):
+    for name in ("index.html", "tower.js", "tower.wasm", "favicon.png"):
         with open(os.path.join(folder, name), "rb") as f:
             total += len(gzip.compress(f.read(), 9))
     return total
