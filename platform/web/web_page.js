@@ -79,7 +79,6 @@ mergeInto(LibraryManager.library, {
       });
     });
   },
-  JsMessageBox__sig: 'vii',
 
   // The last frame stays on the canvas; leaving full-screen gives the page
   // back, as restoring the display gives back the desktop.
@@ -88,6 +87,9 @@ mergeInto(LibraryManager.library, {
     TowerWeb.ended = true;
     TowerWeb.exitCode = exitCode;
     TowerWeb.setStatus('The program ended with exit code ' + exitCode + '.');
+    if (navigator.keyboard && navigator.keyboard.unlock) {
+      navigator.keyboard.unlock();
+    }
     if (document.fullscreenElement) {
       document.exitFullscreen().catch(function(e) {
         TowerWeb.reportError('cannot leave full-screen', e.message);

@@ -151,9 +151,11 @@ mergeInto(LibraryManager.library, {
         // Where the browser allows it, Escape then reaches the program
         // instead of leaving full-screen (holding it down still leaves).
         if (navigator.keyboard && navigator.keyboard.lock) {
-          return navigator.keyboard.lock(['Escape']);
+          navigator.keyboard.lock(['Escape']).catch(function(e) {
+            TowerWeb.reportError('cannot keep Escape for the program', e.message);
+          });
         }
-      }).catch(function(e) {
+      }, function(e) {
         TowerWeb.reportError('cannot go full-screen', e.message);
       });
     },
