@@ -73,9 +73,17 @@ mergeInto(LibraryManager.library, {
           }
         });
       });
-      WebAssembly.instantiateStreaming(fetch(wasmBinaryFile), imports).then(function(result) {
+      // From bytes, so that a server that does not know .wasm serves it too.
+      fetch(wasmBinaryFile).then(function(response) {
+        if (!response.ok) {
+          throw new Error(wasmBinaryFile + ': HTTP ' + response.status);
+        }
+        return response.arrayBuffer();
+      }).then(function(bytes) {
+        return WebAssembly.instantiate(bytes, imports);
+      }).then(function(result) {
         receiveInstance(result.instance, result.module);
-      }, function(e) {
+      }).catch(function(e) {
         TowerWeb.reportError('cannot start the program', e.message);
         TowerWeb.setStatus('The program could not start: ' + e.message);
       });

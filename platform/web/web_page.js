@@ -11,7 +11,7 @@ mergeInto(LibraryManager.library, {
     resizePending: false,
     closePending: false,
     context: 0, // the canvas's WebGL context, once made
-    frames: 0, // frames presented
+    frames: 0, // SwapBuffers calls: one a pass of the frame loop
     keysDown: null, // by virtual key
     keysPressed: null, // went down since that key was last polled
     reported: {}, // every failure line written so far
