@@ -84,6 +84,7 @@ int WebChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
     const DWORD unsupported = PFD_DRAW_TO_BITMAP | PFD_SUPPORT_GDI;
     if (pfd->iPixelType != PFD_TYPE_RGBA || (pfd->dwFlags & PFD_SUPPORT_OPENGL) == 0 ||
         (pfd->dwFlags & unsupported) != 0) {
+        JsReportError("no pixel format matches", "WebGL draws only RGBA, to a canvas, without GDI");
         return 0;
     }
     const PixelFormat wanted = {pfd->cDepthBits > 0, pfd->cStencilBits > 0};
@@ -97,14 +98,19 @@ int WebChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
 
 // The buffers are fixed when the context is made; until then there is
 // nothing to set.
-bool WebSetPixelFormat(platform::BackendId window, int format)
+bool WebSetPixelFormat(platform::BackendId /*window*/, int format)
 {
-    return window != 0 && format >= 1 && format <= kPixelFormatCount;
+    if (format < 1 || format > kPixelFormatCount) {
+        JsReportError("no such pixel format", nullptr);
+        return false;
+    }
+    return true;
 }
 
 platform::BackendId WebCreateContext(platform::BackendId window, int format)
 {
     if (format < 1 || format > kPixelFormatCount) {
+        JsReportError("no such pixel format", nullptr);
         return 0;
     }
     const PixelFormat &pf = kPixelFormats[format - 1];

@@ -2,6 +2,11 @@
 // window and WebGL its rendering context. What needs the browser is written
 // in JavaScript (web_*.js, the Js… functions below); what is only bookkeeping
 // is C++ (web_backend.cpp).
+//
+// Failures. Whatever the browser can refuse (a WebGL context, full-screen,
+// the keyboard lock, loading the program) is checked where it is asked for,
+// and every failure, the C++ side's included, reaches the browser's console
+// through TowerWeb.reportError alone (JsReportError here), once.
 #ifndef TOWER_PLATFORM_WEB_BACKEND_H
 #define TOWER_PLATFORM_WEB_BACKEND_H
 
