@@ -30,6 +30,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -134,6 +135,17 @@ bool CloseAllWindows();
 // Release every context and window still alive, through the backend, as the
 // process exit does on Win32; for a backend that is closing down.
 void ReleaseAll();
+
+// --- For a backend whose display mode cannot change (an X server, a page).
+
+// The one mode such a backend can "switch" to is the one already there, at
+// any depth a pixel format can stand in for (0 means the current one).
+// Returns nullptr when the mode asked for is that one; otherwise what is
+// wrong, with the particulars in detail. screen names what has the current
+// size ("screen", "page").
+const char *FixedModeRefusal(int width, int height, int bitsPerPixel, int currentWidth,
+                             int currentHeight, const char *screen, char *detail,
+                             std::size_t detailSize);
 
 } // namespace platform
 

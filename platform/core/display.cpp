@@ -1,6 +1,8 @@
 // The screen's size and the display mode.
 #include "core.h"
 
+#include <cstdio>
+
 using namespace platform;
 
 int WINAPI GetSystemMetrics(int index)
@@ -44,4 +46,20 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags)
         return DISP_CHANGE_BADMODE;
     }
     return g_core.backend->setDisplayMode(width, height, bits);
+}
+
+const char *platform::FixedModeRefusal(int width, int height, int bitsPerPixel, int currentWidth,
+                                       int currentHeight, const char *screen, char *detail,
+                                       std::size_t detailSize)
+{
+    if (width != currentWidth || height != currentHeight) {
+        std::snprintf(detail, detailSize, "%dx%d asked for, the %s is %dx%d", width, height,
+                      screen, currentWidth, currentHeight);
+        return "cannot change the screen's size";
+    }
+    if (bitsPerPixel != 0 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
+        std::snprintf(detail, detailSize, "%d bits per pixel", bitsPerPixel);
+        return "no such colour depth";
+    }
+    return nullptr;
 }

@@ -4,8 +4,6 @@
 
 #include <emscripten.h>
 
-#include <cstdio>
-
 namespace web {
 
 namespace {
@@ -34,15 +32,10 @@ LONG WebSetDisplayMode(int width, int height, int bitsPerPixel)
     int currentHeight = 0;
     JsViewportSize(&currentWidth, &currentHeight);
     char detail[160];
-    if (width != currentWidth || height != currentHeight) {
-        std::snprintf(detail, sizeof detail, "%dx%d asked for, the page is %dx%d", width, height,
-                      currentWidth, currentHeight);
-        JsReportError("cannot change the screen's size", detail);
-        return DISP_CHANGE_BADMODE;
-    }
-    if (bitsPerPixel != 0 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
-        std::snprintf(detail, sizeof detail, "%d bits per pixel", bitsPerPixel);
-        JsReportError("no such colour depth", detail);
+    if (const char *refusal = platform::FixedModeRefusal(width, height, bitsPerPixel, currentWidth,
+                                                         currentHeight, "page", detail,
+                                                         sizeof detail)) {
+        JsReportError(refusal, detail);
         return DISP_CHANGE_BADMODE;
     }
     return DISP_CHANGE_SUCCESSFUL;

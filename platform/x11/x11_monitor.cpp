@@ -4,8 +4,6 @@
 
 #include <X11/extensions/Xrandr.h>
 
-#include <cstdio>
-
 namespace x11 {
 
 namespace {
@@ -102,15 +100,10 @@ LONG X11SetDisplayMode(int width, int height, int bitsPerPixel)
     int currentHeight = 0;
     X11ScreenSize(&currentWidth, &currentHeight);
     char detail[160];
-    if (width != currentWidth || height != currentHeight) {
-        std::snprintf(detail, sizeof detail, "%dx%d asked for, the screen is %dx%d", width, height,
-                      currentWidth, currentHeight);
-        X11ReportError("cannot change the screen's size", detail);
-        return DISP_CHANGE_BADMODE;
-    }
-    if (bitsPerPixel != 0 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
-        std::snprintf(detail, sizeof detail, "%d bits per pixel", bitsPerPixel);
-        X11ReportError("no such colour depth", detail);
+    if (const char *refusal = platform::FixedModeRefusal(width, height, bitsPerPixel, currentWidth,
+                                                         currentHeight, "screen", detail,
+                                                         sizeof detail)) {
+        X11ReportError(refusal, detail);
         return DISP_CHANGE_BADMODE;
     }
     return DISP_CHANGE_SUCCESSFUL;
