@@ -1,22 +1,31 @@
-// The seam beneath the Win32 stand-in: what a backend (x11/ for the real
-// program, scripted/ for tests) provides to the core, and what the core does
-// for a backend in return.
+// The seam beneath the Win32 stand-in: what a backend provides to the core,
+// and what the core does for a backend in return. There are three: x11/
+// (Xlib and GLX) for the program on Linux, web/ (the browser, through
+// Emscripten) for the web page, and scripted/ for the tests, which answers
+// from a script and keeps a record.
 //
 // The core keeps every Win32 rule: handles, classes, the message queue, which
-// message a window hears and when, the one current rendering context, and
-// what may be asked of an object in which state. A backend only acquires and
-// releases the window system's real things, and tells the core what the
-// window system says.
+// message a window hears and when, the one current rendering context, the
+// display mode of a screen that cannot change it, and what may be asked of an
+// object in which state. A backend only acquires and releases the window
+// system's real things, and tells the core what the window system says.
 //
-// A backend provides one Backend table with every slot filled, installed with
-// SetBackend before WinMain runs. The core calls it on the program's one
-// thread, only with ids that backend handed out and has not yet been told to
-// release, and never with a null pointer. A slot that fails returns the
-// failure value its comment names, having said why wherever that backend
-// tells its failures (x11/: stderr, once); the core turns that into the
-// Win32 call's failure. Nothing may be allocated once the program is
-// running: the frame loop calls keyState, sleep, swapBuffers and pumpEvents
-// on every pass.
+// A backend provides one Backend table, filled slot by slot and installed
+// with SetBackend before WinMain runs. Every slot is filled but the two
+// display-mode slots, which a backend whose mode cannot change leaves empty.
+// The core calls it on the program's one thread, only with ids that backend
+// handed out and has not yet been told to release, and never with a null
+// pointer. Nothing may be allocated once the program is running: the frame
+// loop calls keyState, sleep, swapBuffers and pumpEvents on every pass.
+//
+// Failures. A slot that fails returns the failure value its comment names,
+// having said why through the one sink, reportError; the core turns that
+// into the Win32 call's failure. The core says its own refusals through the
+// same sink (ReportError below). Each backend says a line once, however
+// often it recurs: x11/ on stderr, web/ on the browser's console, scripted/
+// in its record. What only follows from a failure already said, such as a
+// handle that died or a context never made, is Win32's quiet answer and is
+// not said again.
 //
 // Each window's state is held once. The core's record of a window holds what
 // Win32 knows of it; the part a backend may read is its WindowState, below,
@@ -30,7 +39,6 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -53,14 +61,23 @@ struct WindowState {
 };
 
 struct Backend {
+    // Say a failure: "what: detail", or "what" alone when detail is null.
+    // Each different line is said once.
+    void (*reportError)(const char *what, const char *detail);
+
     // Size of the primary monitor in pixels; 0 by 0 with no display.
     void (*screenSize)(int *width, int *height);
 
     // Switch the display to a mode, where 0 bits means the current depth;
-    // returns a DISP_CHANGE_* code.
+    // returns a DISP_CHANGE_* code. Both slots empty: the mode cannot change
+    // (an X server, a page), and the core accepts only the one already
+    // there, at any depth a pixel format can stand in for.
     LONG (*setDisplayMode)(int width, int height, int bitsPerPixel);
     // Return the display to the mode it had when the program started.
     LONG (*restoreDisplayMode)();
+    // What screenSize measures, as the core's refusal of a mode names it
+    // ("screen", "page"); only read when setDisplayMode is empty.
+    const char *screenName;
 
     // Create a hidden top-level window with the client area state->width by
     // state->height at x, y, where the primary monitor's corner is 0, 0;
@@ -71,8 +88,9 @@ struct Backend {
     // Map or unmap the window; state->visible already says which.
     void (*showWindow)(BackendId window, bool visible);
 
-    // Whether the window's device context can be had.
-    bool (*getDC)(BackendId window);
+    // Whether the window is still there to draw on: another client may
+    // have destroyed it. GetDC hands out a device context only then.
+    bool (*windowExists)(BackendId window);
 
     // Pixel formats are numbered from 1; 0 means no match. Once
     // setPixelFormat has succeeded for a window the core never calls it
@@ -114,6 +132,10 @@ void SetBackend(const Backend *backend);
 // would have; the backend is kept. Tests run many programs in one process.
 void ResetCore();
 
+// Say a failure through the installed backend's reportError: the core's
+// refusals go this way, and so may any backend's own.
+void ReportError(const char *what, const char *detail = nullptr);
+
 // --- What a backend tells the core. An unknown window is ignored.
 
 // Queue a message that the window system sent to one of our windows. Returns
@@ -135,17 +157,6 @@ bool CloseAllWindows();
 // Release every context and window still alive, through the backend, as the
 // process exit does on Win32; for a backend that is closing down.
 void ReleaseAll();
-
-// --- For a backend whose display mode cannot change (an X server, a page).
-
-// The one mode such a backend can "switch" to is the one already there, at
-// any depth a pixel format can stand in for (0 means the current one).
-// Returns nullptr when the mode asked for is that one; otherwise what is
-// wrong, with the particulars in detail. screen names what has the current
-// size ("screen", "page").
-const char *FixedModeRefusal(int width, int height, int bitsPerPixel, int currentWidth,
-                             int currentHeight, const char *screen, char *detail,
-                             std::size_t detailSize);
 
 } // namespace platform
 

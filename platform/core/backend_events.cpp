@@ -91,11 +91,8 @@ void ReleaseAll()
         }
     }
     for (int i = 0; i < g_core.windowsCreated; ++i) {
-        Window &w = g_core.windows[i];
-        if (w.alive) {
-            w.alive = false;
-            g_core.backend->destroyWindow(w.id);
-            w.id = 0;
+        if (g_core.windows[i].alive) {
+            ReleaseWindow(i);
         }
     }
 }

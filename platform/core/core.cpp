@@ -1,4 +1,5 @@
-// The core's one state record, and installing the backend it calls.
+// The core's one state record, installing the backend it calls, and the one
+// way every layer says a failure.
 #include "core.h"
 
 #include <cstring>
@@ -10,6 +11,11 @@ Core g_core = {};
 void SetBackend(const Backend *backend)
 {
     g_core.backend = backend;
+}
+
+void ReportError(const char *what, const char *detail)
+{
+    g_core.backend->reportError(what, detail);
 }
 
 void ResetCore()

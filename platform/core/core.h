@@ -75,6 +75,9 @@ const WindowClass *FindClass(const char *name);
 
 // Unbind the current rendering context, if there is one.
 void ReleaseCurrent();
+// The window's handle dies, and what the backend holds for it is released,
+// the current context first if it is the window's.
+void ReleaseWindow(int index);
 
 } // namespace platform
 

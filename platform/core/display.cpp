@@ -5,6 +5,47 @@
 
 using namespace platform;
 
+namespace {
+
+LONG RefuseDepth(int bitsPerPixel)
+{
+    char detail[64];
+    std::snprintf(detail, sizeof detail, "%d bits per pixel", bitsPerPixel);
+    ReportError("no such colour depth", detail);
+    return DISP_CHANGE_BADMODE;
+}
+
+// A backend that leaves the display-mode slots empty cannot change the mode
+// (an X server's depth is fixed for the life of the screen, and its size is
+// the user's to change; a page has the browser's). So the only mode it can
+// "switch" to is the one already there, in any depth a pixel format can
+// stand in for, and nothing changes.
+LONG SetFixedDisplayMode(int width, int height, int bitsPerPixel, int currentWidth,
+                         int currentHeight)
+{
+    if (width != currentWidth || height != currentHeight) {
+        const char *screen = g_core.backend->screenName;
+        char detail[160];
+        std::snprintf(detail, sizeof detail, "%dx%d asked for, the %s is %dx%d", width, height,
+                      screen != nullptr ? screen : "screen", currentWidth, currentHeight);
+        ReportError("cannot change the screen's size", detail);
+        return DISP_CHANGE_BADMODE;
+    }
+    if (bitsPerPixel != 0 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
+        return RefuseDepth(bitsPerPixel);
+    }
+    return DISP_CHANGE_SUCCESSFUL;
+}
+
+LONG RestoreDisplayMode()
+{
+    // A mode that cannot change was never changed: nothing to put back.
+    return g_core.backend->restoreDisplayMode != nullptr ? g_core.backend->restoreDisplayMode()
+                                                         : DISP_CHANGE_SUCCESSFUL;
+}
+
+} // namespace
+
 int WINAPI GetSystemMetrics(int index)
 {
     int width = 0;
@@ -23,15 +64,22 @@ int WINAPI GetSystemMetrics(int index)
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags)
 {
     if (mode == nullptr) {
-        return flags == 0 ? g_core.backend->restoreDisplayMode() : DISP_CHANGE_BADPARAM;
+        if (flags != 0) {
+            ReportError("cannot restore the display mode", "flags other than 0 given");
+            return DISP_CHANGE_BADPARAM;
+        }
+        return RestoreDisplayMode();
     }
     if (mode->dmSize < offsetof(DEVMODEA, dmICMMethod)) {
+        ReportError("cannot change the display mode", "its DEVMODEA is too short");
         return DISP_CHANGE_BADMODE;
     }
     // Fields the caller did not name keep their current values.
-    int width = 0;
-    int height = 0;
-    g_core.backend->screenSize(&width, &height);
+    int currentWidth = 0;
+    int currentHeight = 0;
+    g_core.backend->screenSize(&currentWidth, &currentHeight);
+    int width = currentWidth;
+    int height = currentHeight;
     int bits = 0; // the current depth
     if ((mode->dmFields & DM_PELSWIDTH) != 0) {
         width = static_cast<int>(mode->dmPelsWidth);
@@ -42,24 +90,13 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags)
     if ((mode->dmFields & DM_BITSPERPEL) != 0) {
         bits = static_cast<int>(mode->dmBitsPerPel);
     }
-    if (width <= 0 || height <= 0 || bits < 0) {
+    // With no screen there is no size to ask for; whoever found no screen
+    // has said so.
+    if (width <= 0 || height <= 0) {
         return DISP_CHANGE_BADMODE;
     }
-    return g_core.backend->setDisplayMode(width, height, bits);
-}
-
-const char *platform::FixedModeRefusal(int width, int height, int bitsPerPixel, int currentWidth,
-                                       int currentHeight, const char *screen, char *detail,
-                                       std::size_t detailSize)
-{
-    if (width != currentWidth || height != currentHeight) {
-        std::snprintf(detail, detailSize, "%dx%d asked for, the %s is %dx%d", width, height,
-                      screen, currentWidth, currentHeight);
-        return "cannot change the screen's size";
+    if (g_core.backend->setDisplayMode == nullptr) {
+        return SetFixedDisplayMode(width, height, bits, currentWidth, currentHeight);
     }
-    if (bitsPerPixel != 0 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
-        std::snprintf(detail, detailSize, "%d bits per pixel", bitsPerPixel);
-        return "no such colour depth";
-    }
-    return nullptr;
+    return bits < 0 ? RefuseDepth(bits) : g_core.backend->setDisplayMode(width, height, bits);
 }

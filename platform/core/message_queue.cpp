@@ -7,6 +7,7 @@ namespace platform {
 bool PostToQueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (g_core.queueSize == kQueueCapacity) {
+        ReportError("the message queue is full", "messages are lost");
         return false;
     }
     const int tail = (g_core.queueHead + g_core.queueSize) % kQueueCapacity;
@@ -28,6 +29,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, U
 {
     // Only the form the program uses is served: any window, any message.
     if (msg == nullptr || hwnd != nullptr || filterMin != 0 || filterMax != 0) {
+        ReportError("cannot peek at the queue", "only a MSG for any window and message is served");
         return FALSE;
     }
     g_core.backend->pumpEvents();

@@ -1,6 +1,8 @@
 // Pixel formats, rendering contexts and presentation.
 #include "core.h"
 
+#include <cstdio>
+
 namespace platform {
 
 void ReleaseCurrent()
@@ -19,7 +21,11 @@ using namespace platform;
 
 int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR *pfd)
 {
-    if (DCWindowIndex(hdc) < 0 || pfd == nullptr || pfd->nSize != sizeof *pfd) {
+    if (DCWindowIndex(hdc) < 0) {
+        return 0;
+    }
+    if (pfd == nullptr || pfd->nSize != sizeof *pfd) {
+        ReportError("cannot choose a pixel format", "its PIXELFORMATDESCRIPTOR has no size");
         return 0;
     }
     return g_core.backend->choosePixelFormat(pfd);
@@ -34,8 +40,12 @@ BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR * /*
     Window &w = g_core.windows[index];
     // A window's pixel format can be set once; asking again for the same one
     // is harmless, asking for another fails.
+    if (w.pixelFormat == format) {
+        return TRUE;
+    }
     if (w.pixelFormat != 0) {
-        return w.pixelFormat == format ? TRUE : FALSE;
+        ReportError("cannot set a pixel format", "the window has another already");
+        return FALSE;
     }
     if (!g_core.backend->setPixelFormat(w.id, format)) {
         return FALSE;
@@ -47,8 +57,13 @@ BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR * /*
 HGLRC WINAPI wglCreateContext(HDC hdc)
 {
     const int index = DCWindowIndex(hdc);
-    if (index < 0 || g_core.windows[index].pixelFormat == 0 ||
-        g_core.contextsCreated == kMaxContexts) {
+    if (index < 0 || g_core.windows[index].pixelFormat == 0) {
+        return nullptr;
+    }
+    if (g_core.contextsCreated == kMaxContexts) {
+        char detail[64];
+        std::snprintf(detail, sizeof detail, "all %d contexts have been made", kMaxContexts);
+        ReportError("cannot create a rendering context", detail);
         return nullptr;
     }
     const Window &w = g_core.windows[index];

@@ -19,18 +19,35 @@ void SendSize(int index)
     SendToWindow(index, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w.state.width, w.state.height));
 }
 
-// Release what the backend holds for a window whose handle is already dead.
+// Why a window cannot be made, written into detail; false when it can.
+bool WindowRefused(const WindowClass *cls, const char *className, int width, int height,
+                   char *detail, std::size_t size)
+{
+    if (cls == nullptr) {
+        std::snprintf(detail, size, "no class \"%s\" is registered",
+                      className != nullptr ? className : "");
+    } else if (g_core.windowsCreated == kMaxWindows) {
+        std::snprintf(detail, size, "all %d windows have been made", kMaxWindows);
+    } else if (width < 0 || height < 0) {
+        std::snprintf(detail, size, "%dx%d is no size", width, height);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void ReleaseWindow(int index)
 {
     Window &w = g_core.windows[index];
+    w.alive = false;
     if (g_core.currentContext != 0 && g_core.contexts[g_core.currentContext - 1].window == index) {
         ReleaseCurrent();
     }
     g_core.backend->destroyWindow(w.id);
     w.id = 0;
 }
-
-} // namespace
 
 } // namespace platform
 
@@ -41,7 +58,9 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             HINSTANCE instance, LPVOID param)
 {
     const WindowClass *cls = FindClass(className);
-    if (cls == nullptr || g_core.windowsCreated == kMaxWindows || width < 0 || height < 0) {
+    char detail[kClassNameMax + 32];
+    if (WindowRefused(cls, className, width, height, detail, sizeof detail)) {
+        ReportError("cannot create a window", detail);
         return nullptr;
     }
     const int index = g_core.windowsCreated;
@@ -104,7 +123,6 @@ BOOL WINAPI DestroyWindow(HWND hwnd)
     w.destroying = true;
     // The procedure still owns a live window while it handles WM_DESTROY.
     SendToWindow(index, WM_DESTROY, 0, 0);
-    w.alive = false;
     ReleaseWindow(index);
     return TRUE;
 }
@@ -143,7 +161,7 @@ HDC WINAPI GetDC(HWND hwnd)
     }
     Window &w = g_core.windows[index];
     if (!w.dcTaken) {
-        if (!g_core.backend->getDC(w.id)) {
+        if (!g_core.backend->windowExists(w.id)) {
             return nullptr;
         }
         w.dcTaken = true;

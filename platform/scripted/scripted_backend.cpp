@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace scripted {
 
@@ -39,6 +40,21 @@ void Log(const char* format, ...)
     if (g_observer != nullptr) {
         g_observer(line);
     }
+}
+
+void ScriptedReportError(const char *what, const char *detail)
+{
+    std::string line = what;
+    if (detail != nullptr && detail[0] != '\0') {
+        line = line + ": " + detail;
+    }
+    Log("Report %s", line.c_str());
+    for (const std::string &said : g_record.reports) {
+        if (said == line) {
+            return;
+        }
+    }
+    g_record.reports.push_back(line);
 }
 
 void ScriptedScreenSize(int *width, int *height)
@@ -94,7 +110,7 @@ void ScriptedShowWindow(platform::BackendId /*window*/, bool visible)
     g_record.windowVisible = visible;
 }
 
-bool ScriptedGetDC(platform::BackendId /*window*/)
+bool ScriptedWindowExists(platform::BackendId /*window*/)
 {
     Log("GetDC");
     return !g_script.failDC;
@@ -192,13 +208,14 @@ void ScriptedPumpEvents()
 platform::Backend Table()
 {
     platform::Backend backend = {};
+    backend.reportError = ScriptedReportError;
     backend.screenSize = ScriptedScreenSize;
     backend.setDisplayMode = ScriptedSetDisplayMode;
     backend.restoreDisplayMode = ScriptedRestoreDisplayMode;
     backend.createWindow = ScriptedCreateWindow;
     backend.destroyWindow = ScriptedDestroyWindow;
     backend.showWindow = ScriptedShowWindow;
-    backend.getDC = ScriptedGetDC;
+    backend.windowExists = ScriptedWindowExists;
     backend.choosePixelFormat = ScriptedChoosePixelFormat;
     backend.setPixelFormat = ScriptedSetPixelFormat;
     backend.createContext = ScriptedCreateContext;

@@ -64,6 +64,9 @@ struct DisplayMode {
 
 struct Record {
     std::vector<MessageBoxRecord> boxes;
+    // Every failure said through the seam's sink, "what: detail", each once,
+    // as the other backends say it.
+    std::vector<std::string> reports;
     std::vector<DisplayMode> modeRequests; // every mode asked for, refused ones too
     int restores = 0;
     // Whether the display is in a mode the program switched to, rather than

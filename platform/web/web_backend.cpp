@@ -24,29 +24,6 @@ void WebScreenSize(int *width, int *height)
     JsViewportSize(width, height);
 }
 
-// A page cannot change the screen's mode, so only the mode it is in already
-// is accepted, at any depth a desktop offers; nothing changes.
-LONG WebSetDisplayMode(int width, int height, int bitsPerPixel)
-{
-    int currentWidth = 0;
-    int currentHeight = 0;
-    JsViewportSize(&currentWidth, &currentHeight);
-    char detail[160];
-    if (const char *refusal = platform::FixedModeRefusal(width, height, bitsPerPixel, currentWidth,
-                                                         currentHeight, "page", detail,
-                                                         sizeof detail)) {
-        JsReportError(refusal, detail);
-        return DISP_CHANGE_BADMODE;
-    }
-    return DISP_CHANGE_SUCCESSFUL;
-}
-
-// Nothing was changed, so there is nothing to put back.
-LONG WebRestoreDisplayMode()
-{
-    return DISP_CHANGE_SUCCESSFUL;
-}
-
 // The canvas always covers the page, so the position and style asked for
 // have nothing to act on.
 platform::BackendId WebCreateWindow(const platform::WindowState *state, int /*x*/, int /*y*/)
@@ -65,7 +42,7 @@ void WebShowWindow(platform::BackendId window, bool visible)
 }
 
 // A canvas is always there to draw on.
-bool WebGetDC(platform::BackendId window)
+bool WebWindowExists(platform::BackendId window)
 {
     return window != 0;
 }
@@ -166,13 +143,14 @@ void WebPumpEvents()
 platform::Backend MakeBackend()
 {
     platform::Backend b = {};
+    b.reportError = JsReportError;
     b.screenSize = WebScreenSize;
-    b.setDisplayMode = WebSetDisplayMode;
-    b.restoreDisplayMode = WebRestoreDisplayMode;
+    // No display-mode slots: a page cannot change the screen's mode.
+    b.screenName = "page";
     b.createWindow = WebCreateWindow;
     b.destroyWindow = WebDestroyWindow;
     b.showWindow = WebShowWindow;
-    b.getDC = WebGetDC;
+    b.windowExists = WebWindowExists;
     b.choosePixelFormat = WebChoosePixelFormat;
     b.setPixelFormat = WebSetPixelFormat;
     b.createContext = WebCreateContext;

@@ -11,13 +11,15 @@ namespace {
 platform::Backend Table()
 {
     platform::Backend backend = {};
+    backend.reportError = X11ReportError;
     backend.screenSize = X11ScreenSize;
-    backend.setDisplayMode = X11SetDisplayMode;
-    backend.restoreDisplayMode = X11RestoreDisplayMode;
+    // No display-mode slots: an X server's depth is fixed for the life of
+    // the screen, and its size is the user's to change.
+    backend.screenName = "screen";
     backend.createWindow = X11CreateWindow;
     backend.destroyWindow = X11DestroyWindow;
     backend.showWindow = X11ShowWindow;
-    backend.getDC = X11GetDC;
+    backend.windowExists = X11WindowExists;
     backend.choosePixelFormat = GlxChoosePixelFormat;
     backend.setPixelFormat = GlxSetPixelFormat;
     backend.createContext = GlxCreateContext;

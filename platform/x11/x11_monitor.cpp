@@ -1,5 +1,4 @@
-// The monitors as RandR describes them, and the display mode, which an X
-// server cannot really change.
+// The monitors as RandR describes them.
 #include "x11_platform.h"
 
 #include <X11/extensions/Xrandr.h>
@@ -86,33 +85,6 @@ void X11ScreenSize(int *width, int *height)
     int x = 0;
     int y = 0;
     X11PrimaryMonitor(&x, &y, width, height);
-}
-
-// An X server's depth is fixed for the life of the screen and its size is
-// the user's to change, so the only mode we can "switch" to is the one that
-// is already there, in any depth a GL pixel format can stand in for.
-LONG X11SetDisplayMode(int width, int height, int bitsPerPixel)
-{
-    if (g_x11.display == nullptr) {
-        return DISP_CHANGE_BADMODE;
-    }
-    int currentWidth = 0;
-    int currentHeight = 0;
-    X11ScreenSize(&currentWidth, &currentHeight);
-    char detail[160];
-    if (const char *refusal = platform::FixedModeRefusal(width, height, bitsPerPixel, currentWidth,
-                                                         currentHeight, "screen", detail,
-                                                         sizeof detail)) {
-        X11ReportError(refusal, detail);
-        return DISP_CHANGE_BADMODE;
-    }
-    return DISP_CHANGE_SUCCESSFUL;
-}
-
-// Nothing was changed, so there is nothing to put back.
-LONG X11RestoreDisplayMode()
-{
-    return DISP_CHANGE_SUCCESSFUL;
 }
 
 } // namespace x11

@@ -157,14 +157,12 @@ void X11InitRandR();
 // output, else the whole X screen.
 void X11PrimaryMonitor(int *x, int *y, int *width, int *height);
 void X11ScreenSize(int *width, int *height);
-LONG X11SetDisplayMode(int width, int height, int bitsPerPixel);
-LONG X11RestoreDisplayMode();
 
 // --- x11_window.cpp
 platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, int y);
 void X11DestroyWindow(platform::BackendId window);
 void X11ShowWindow(platform::BackendId window, bool visible);
-bool X11GetDC(platform::BackendId window);
+bool X11WindowExists(platform::BackendId window);
 // A slot in use, by its BackendId or by its X window; null for none.
 WindowSlot *X11SlotOfId(platform::BackendId window);
 WindowSlot *X11SlotOfHandle(Window handle);

@@ -275,7 +275,7 @@ void X11ShowWindow(platform::BackendId window, bool visible)
 }
 
 // An X window can always be drawn into; the device context is only a name.
-bool X11GetDC(platform::BackendId window)
+bool X11WindowExists(platform::BackendId window)
 {
     const WindowSlot *slot = X11SlotOfId(window);
     return slot != nullptr && slot->handle != None;
