@@ -21,6 +21,16 @@ struct Injection {
     LPARAM lParam;
 };
 
+// News from the "window system" at a given pass, told to the core through
+// the seam, which turns it into messages by its own rules.
+struct WindowEvent {
+    enum Kind { Resized, Minimized, Restored, CloseAll };
+    long pass;
+    Kind kind;
+    int width = 0; // for Resized
+    int height = 0;
+};
+
 struct Script {
     int screenWidth = 1920;
     int screenHeight = 1080;
@@ -36,8 +46,10 @@ struct Script {
 
     // Whether Escape is down while the given pass polls it.
     std::function<bool(long pass)> escapeDown;
-    // Messages the "window system" posts to the window at given passes.
+    // Messages the "window system" posts to the window at given passes, raw.
     std::vector<Injection> injections;
+    // What it tells the core of the window at given passes.
+    std::vector<WindowEvent> events;
 
     // A program still running after this many passes is stopped (Runaway).
     long maxPasses = 10000;
@@ -100,6 +112,8 @@ struct Runaway {
 
 // Install the scripted backend with a fresh core, script and record.
 void Install();
+// Its table, for a test that installs a variant of it.
+const platform::Backend &Table();
 Script &CurrentScript();
 Record &CurrentRecord();
 
