@@ -94,6 +94,13 @@ TEST_F(CoreTest, ClassesAreCheckedAndRegisteredOnce)
               nullptr);
     EXPECT_NE(LoadIconA(nullptr, IDI_APPLICATION), nullptr);
     EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
+    // Each refusal says why, through the backend's sink.
+    EXPECT_EQ(Record().reports,
+              (std::vector<std::string>{
+                  "cannot register a window class: its WNDCLASSEXA lacks a size, a procedure or "
+                  "a name",
+                  "cannot register a window class: \"Recording\" is registered already",
+                  "cannot create a window: no class \"Unknown\" is registered"}));
 }
 
 TEST_F(CoreTest, CreationSendsCreateThenSizeForPopupsOnly)
@@ -202,6 +209,38 @@ TEST_F(CoreTest, DisplayModeFieldsNotNamedKeepTheirValues)
     EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
     EXPECT_FALSE(Record().displayChanged);
     EXPECT_EQ(ChangeDisplaySettingsA(nullptr, CDS_FULLSCREEN), DISP_CHANGE_BADPARAM);
+}
+
+TEST_F(CoreTest, WithoutModeSlotsOnlyTheCurrentSizeIsAccepted)
+{
+    // A backend whose mode cannot change leaves both slots empty.
+    static platform::Backend fixed = scripted::Table();
+    fixed.setDisplayMode = nullptr;
+    fixed.restoreDisplayMode = nullptr;
+    fixed.screenName = "page";
+    platform::SetBackend(&fixed);
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    const struct {
+        DWORD width, height, bits;
+        LONG result;
+    } cases[] = {{1920, 1080, 16, DISP_CHANGE_SUCCESSFUL}, {1920, 1080, 24, DISP_CHANGE_SUCCESSFUL},
+                 {1920, 1080, 32, DISP_CHANGE_SUCCESSFUL}, {1920, 1080, 0, DISP_CHANGE_SUCCESSFUL},
+                 {1280, 1080, 16, DISP_CHANGE_BADMODE},    {1920, 1080, 8, DISP_CHANGE_BADMODE}};
+    for (const auto &c : cases) {
+        mode.dmPelsWidth = c.width;
+        mode.dmPelsHeight = c.height;
+        mode.dmBitsPerPel = c.bits;
+        EXPECT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), c.result)
+            << c.width << " " << c.bits;
+    }
+    EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_TRUE(Record().modeRequests.empty() && Record().restores == 0) << "the core answered";
+    EXPECT_EQ(Record().reports,
+              (std::vector<std::string>{
+                  "cannot change the screen's size: 1280x1080 asked for, the page is 1920x1080",
+                  "no such colour depth: 8 bits per pixel"}));
 }
 
 } // namespace

@@ -100,7 +100,7 @@ TEST_F(ShellTest, StartUpRegistersSwitchesAndCreatesAsExpected)
     EXPECT_EQ(w.result, g_hWnd);
     EXPECT_EQ(g_width, 1920);
     EXPECT_EQ(g_height, 1080);
-    EXPECT_TRUE(spy::Get().boxes.empty());
+    EXPECT_TRUE(Record().boxes.empty() && Record().reports.empty());
 }
 
 TEST_F(ShellTest, EachPassTakesAMessageDrawsSleepsPresentsAndPolls)
@@ -155,7 +155,9 @@ TEST_F(ShellTest, RefusedModeIsReportedAndNeverRestored)
     EXPECT_EQ(BoxTexts(),
               (std::vector<std::string>{
                   "Display Error: Your system doesn't support this screen resolution"}));
-    EXPECT_EQ(spy::Get().boxes[0].owner, nullptr);
+    EXPECT_EQ(Record().boxes[0].owner, 0U);
+    EXPECT_EQ(Record().reports,
+              std::vector<std::string>{"the script refuses: ChangeDisplaySettings"});
     EXPECT_EQ(g_fullscreen, 0);
     EXPECT_EQ(Record().restores, 0);
     // The pop-up is still made, and the quit already waits for the first pass.
@@ -175,7 +177,10 @@ TEST_F(ShellTest, FailedClassRegistrationExitsWithOneAndMakesNothing)
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(BoxTexts(),
               (std::vector<std::string>{"Window Reg Error: Failed to register the window class"}));
-    EXPECT_EQ(spy::Get().boxes[0].owner, nullptr);
+    EXPECT_EQ(Record().boxes[0].owner, 0U);
+    EXPECT_EQ(Record().reports,
+              std::vector<std::string>{
+                  "cannot register a window class: \"GLClass\" is registered already"});
     EXPECT_TRUE(spy::Get().windows.empty());
     EXPECT_TRUE(spy::Get().modes.empty());
     EXPECT_EQ(Record().passes, 0);
@@ -189,8 +194,8 @@ TEST_F(ShellTest, FailedWindowCreationIsReportedAndRestoresTheMode)
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(BoxTexts(),
               (std::vector<std::string>{"Window Creation Error: Failed to create the window"}));
-    EXPECT_EQ(spy::Get().boxes[0].owner, nullptr);
-    EXPECT_EQ(spy::Get().boxes[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(Record().boxes[0].owner, 0U);
+    EXPECT_EQ(Record().boxes[0].type, static_cast<UINT>(MB_OK));
     EXPECT_EQ(Record().restores, 1);
     EXPECT_FALSE(Record().displayChanged);
     EXPECT_EQ(Record().passes, 1);
@@ -198,7 +203,7 @@ TEST_F(ShellTest, FailedWindowCreationIsReportedAndRestoresTheMode)
 
 TEST_F(ShellTest, ClosingTheWindowEndsTheProgramWithZero)
 {
-    Script().injections.push_back({3, WM_CLOSE, 0, 0});
+    Script().events.push_back({3, scripted::WindowEvent::CloseAll});
     const harness::Outcome outcome = harness::RunWinMain();
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_TRUE(Record().windowDestroyed);

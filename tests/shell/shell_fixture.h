@@ -21,11 +21,6 @@ class ShellTest : public ::testing::Test {
         harness::FreshProcess();
         spy::Reset();
         glrec::Reset();
-        scripted::SetObserver(nullptr);
-    }
-    void TearDown() override
-    {
-        scripted::SetObserver(nullptr);
     }
 
     scripted::Script &Script()
@@ -79,10 +74,10 @@ class ShellTest : public ::testing::Test {
         return false;
     }
 
-    static std::vector<std::string> BoxTexts()
+    std::vector<std::string> BoxTexts()
     {
         std::vector<std::string> out;
-        for (const spy::Box &box : spy::Get().boxes) {
+        for (const scripted::MessageBoxRecord &box : Record().boxes) {
             out.push_back(box.caption + ": " + box.text);
         }
         return out;

@@ -21,7 +21,7 @@ TEST_F(ShellTest, TeardownBeforeAnyContextStillAsksToQuit)
     int exitCode = -1;
     EXPECT_TRUE(TakeQuit(&exitCode));
     EXPECT_EQ(exitCode, 0);
-    EXPECT_TRUE(spy::Get().boxes.empty());
+    EXPECT_TRUE(Record().boxes.empty());
     EXPECT_EQ(RestoreCalls(), 0);
 }
 
@@ -50,7 +50,7 @@ TEST_F(ShellTest, RepeatedTeardownRestoresOnlyAChangedMode)
         TearDownGL();
         EXPECT_TRUE(TakeQuit());
         EXPECT_EQ(RestoreCalls(), fullscreen == 1 ? 3 : 0);
-        EXPECT_TRUE(spy::Get().boxes.empty());
+        EXPECT_TRUE(Record().boxes.empty());
     }
 }
 

@@ -28,7 +28,6 @@ ATOM __real_RegisterClassExA(const WNDCLASSEXA *wc);
 LONG __real_ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags);
 HWND __real_CreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
                             HINSTANCE, LPVOID);
-int __real_MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int __real_ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR *pfd);
 BOOL __real_SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR *pfd);
 HDC __real_GetDC(HWND hwnd);
@@ -74,12 +73,6 @@ HWND __wrap_CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
                                                height, parent, menu, instance, param);
     g_log.windows[index].result = result;
     return result;
-}
-
-int __wrap_MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
-{
-    g_log.boxes.push_back({owner, text ? text : "", caption ? caption : "", type});
-    return __real_MessageBoxA(owner, text, caption, type);
 }
 
 int __wrap_ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR *pfd)

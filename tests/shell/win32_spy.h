@@ -37,13 +37,6 @@ struct WindowCreation {
     HWND hWndDuringCreate; // g_hWnd as WM_CREATE saw it
 };
 
-struct Box {
-    HWND owner;
-    std::string text;
-    std::string caption;
-    UINT type;
-};
-
 struct PixelFormatCall {
     bool set; // SetPixelFormat, else ChoosePixelFormat
     HDC hdc;
@@ -56,7 +49,6 @@ struct Log {
     std::vector<ClassRegistration> classes;
     std::vector<ModeChange> modes;
     std::vector<WindowCreation> windows;
-    std::vector<Box> boxes;
     std::vector<PixelFormatCall> pixelFormats;
 };
 

@@ -119,12 +119,12 @@ TEST_F(ShellTest, CreateSetsUpTheContextThenTheRealSizeArrives)
     EXPECT_EQ(order, expected);
 
     EXPECT_TRUE(Record().windowVisible);
-    EXPECT_TRUE(spy::Get().boxes.empty());
+    EXPECT_TRUE(Record().boxes.empty() && Record().reports.empty());
     EXPECT_FALSE(TakeQuit());
 }
 
 struct CreateFailure {
-    const char *name;
+    const char *name; // the backend call the script refuses
     void (*arrange)(scripted::Script &);
     std::vector<std::string> boxes;
     int setPixelFormatWith; // -1: never called
@@ -135,13 +135,13 @@ struct CreateFailure {
 TEST_F(ShellTest, EachCreateFailureIsReportedAndTearsDown)
 {
     const CreateFailure cases[] = {
-        {"device context",
+        {"GetDC",
          [](scripted::Script &s) { s.failDC = true; },
          {"Device Context Error: Failed to Get the Window Device Context"},
          -1,
          false,
          false},
-        {"pixel format choice",
+        {"ChoosePixelFormat",
          [](scripted::Script &s) { s.failChoosePixelFormat = true; },
          // Format 0 cannot be set either, and without a format no context.
          {"Pixel Format Error: Failed to find pixel format",
@@ -150,20 +150,20 @@ TEST_F(ShellTest, EachCreateFailureIsReportedAndTearsDown)
          0,
          false,
          false},
-        {"pixel format set",
+        {"SetPixelFormat",
          [](scripted::Script &s) { s.failSetPixelFormat = true; },
          {"Pixel Format Error: Failed to Set Pixel Format",
           "OpenGL Rendering Context Error: Failed to Create the OpenGL Rendering Context"},
          1,
          false,
          false},
-        {"context creation",
+        {"CreateContext",
          [](scripted::Script &s) { s.failCreateContext = true; },
          {"OpenGL Rendering Context Error: Failed to Create the OpenGL Rendering Context"},
          1,
          false,
          false},
-        {"make current",
+        {"MakeCurrent",
          [](scripted::Script &s) { s.failMakeCurrent = true; },
          {"OpenGL Rendering Context Error: Failed to Make OpenGL Rendering Context Current"},
          1,
@@ -180,12 +180,15 @@ TEST_F(ShellTest, EachCreateFailureIsReportedAndTearsDown)
         ASSERT_NE(hwnd, nullptr);
 
         EXPECT_EQ(BoxTexts(), c.boxes);
-        for (const spy::Box &box : spy::Get().boxes) {
+        for (const scripted::MessageBoxRecord &box : Record().boxes) {
             EXPECT_EQ(box.type, static_cast<UINT>(MB_OK));
             const bool isPixelFormatBox = box.caption == "Pixel Format Error";
             // Pixel-format boxes name g_hWnd, still null during WM_CREATE.
-            EXPECT_EQ(box.owner, isPixelFormatBox ? nullptr : hwnd) << box.text;
+            EXPECT_EQ(box.owner, isPixelFormatBox ? 0U : Record().window) << box.text;
         }
+        // The refusal is said once; the failures that only follow from it are not.
+        EXPECT_EQ(Record().reports,
+                  std::vector<std::string>{"the script refuses: " + std::string(c.name)});
 
         int setWith = -1;
         for (const spy::PixelFormatCall &call : spy::Get().pixelFormats) {
@@ -210,42 +213,57 @@ TEST_F(ShellTest, EachCreateFailureIsReportedAndTearsDown)
     }
 }
 
-TEST_F(ShellTest, SizeMessagesFollowTheClientArea)
+// Pass the window system's news to the core at the next pass, and let the
+// program take what it makes of it; false when it makes no message.
+bool Tell(scripted::WindowEvent event)
+{
+    event.pass = scripted::CurrentRecord().passes + 1;
+    scripted::CurrentScript().events = {event};
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        return false;
+    }
+    DispatchMessageA(&msg);
+    return true;
+}
+
+TEST_F(ShellTest, TheViewportFollowsTheSizeTheWindowSystemTells)
 {
     RegisterProgramClass();
-    const HWND hwnd = CreatePopup(1024, 768);
-    ASSERT_NE(hwnd, nullptr);
-
+    ASSERT_NE(CreatePopup(1024, 768), nullptr);
+    using Event = scripted::WindowEvent;
     struct Case {
-        LPARAM lParam;
+        Event event;
+        bool heard; // the rest only where it is
         int viewportW, viewportH;
         double aspect;
         int width, height;
     };
     const Case cases[] = {
-        {MAKELPARAM(0, 0), 0, 1, 0.0, 0, 0},         // minimised
-        {MAKELPARAM(800, 0), 800, 1, 800.0, 800, 0}, // zero height is kept as 0
-        {MAKELPARAM(1280, 720), 1280, 720, 1280.0 / 720.0, 1280, 720},
+        {{0, Event::Resized, 800, 0}, true, 800, 1, 800.0, 800, 0}, // zero height is kept as 0
+        {{0, Event::Resized, 800, 0}, false, 0, 0, 0, 0, 0},        // no change, no message
+        {{0, Event::Minimized}, true, 0, 1, 0.0, 0, 0},
+        {{0, Event::Minimized}, false, 0, 0, 0, 0, 0},
+        {{0, Event::Resized, 1280, 720}, false, 0, 0, 0, 0, 0}, // held while minimised
+        {{0, Event::Restored}, true, 1280, 720, 1280.0 / 720.0, 1280, 720},
         // Both halves are unsigned: 0xFFFF is 65535, never -1.
-        {static_cast<LPARAM>(0xFFFFFFFFU), 65535, 65535, 1.0, 65535, 65535},
+        {{0, Event::Resized, 65535, 65535}, true, 65535, 65535, 1.0, 65535, 65535},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(&c - cases);
         glrec::Reset();
-        // Through the queue, as the window system delivers it.
-        ASSERT_TRUE(PostMessageA(hwnd, WM_SIZE, SIZE_MINIMIZED, c.lParam));
-        MSG msg;
-        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-        DispatchMessageA(&msg);
-
+        EXPECT_EQ(Tell(c.event), c.heard);
         const std::vector<Resize> resizes = Resizes();
-        ASSERT_EQ(resizes.size(), 1U);
-        EXPECT_EQ(resizes[0].width, c.viewportW);
-        EXPECT_EQ(resizes[0].height, c.viewportH);
-        EXPECT_EQ(resizes[0].aspect, c.aspect);
-        EXPECT_EQ(g_width, c.width);
-        EXPECT_EQ(g_height, c.height);
-        EXPECT_EQ(glrec::CurrentMatrixMode(), static_cast<GLenum>(GL_MODELVIEW));
-        EXPECT_TRUE(glrec::ModelViewIsIdentity());
+        ASSERT_EQ(resizes.size(), c.heard ? 1U : 0U);
+        if (c.heard) {
+            EXPECT_EQ(resizes[0].width, c.viewportW);
+            EXPECT_EQ(resizes[0].height, c.viewportH);
+            EXPECT_EQ(resizes[0].aspect, c.aspect);
+            EXPECT_EQ(g_width, c.width);
+            EXPECT_EQ(g_height, c.height);
+            EXPECT_EQ(glrec::CurrentMatrixMode(), static_cast<GLenum>(GL_MODELVIEW));
+            EXPECT_TRUE(glrec::ModelViewIsIdentity());
+        }
     }
     EXPECT_FALSE(TakeQuit());
 }
@@ -259,11 +277,7 @@ TEST_F(ShellTest, ClosingTheWindowReachesTeardown)
     ASSERT_NE(Record().current, 0U);
 
     // The window manager's close: DefWindowProcA destroys, WM_DESTROY tears down.
-    ASSERT_TRUE(PostMessageA(hwnd, WM_CLOSE, 0, 0));
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_CLOSE));
-    DispatchMessageA(&msg);
+    EXPECT_TRUE(Tell({0, scripted::WindowEvent::CloseAll}));
 
     EXPECT_TRUE(Record().windowDestroyed);
     EXPECT_EQ(Record().current, 0U);
