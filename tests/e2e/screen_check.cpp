@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <unordered_set>
@@ -37,9 +38,8 @@
 
 namespace {
 
-using towermodel::Camera;
 using towermodel::Hit;
-using towermodel::Vec3;
+using towermodel::Scene;
 
 // Channel tolerances, in 0..255 units. Mesa's llvmpipe agrees with our blend
 // to the last bit on a 24-bit screen and within 7 on a 16-bit one, where a
@@ -48,12 +48,11 @@ using towermodel::Vec3;
 constexpr int kShadeTolerance = 24;
 constexpr int kBlackTolerance = 24;
 
-// Pixels nearer than this (in pixels) to an edge of the model, and surfaces
-// nearer than this (in eye units) to the one behind them, are not judged:
-// rounding decides them, and a 16-bit depth buffer resolves about 0.002 at
-// the tower's distance.
-constexpr double kEdgeMargin = 1.0;
-constexpr double kDepthMargin = 0.02;
+// Pixels whose verdict changes within a pixel of them, and surfaces nearer
+// than this (in window depth) to the one behind them, are not judged:
+// rounding decides them. A 16-bit depth buffer resolves one step in 65535,
+// about 0.002 eye units at the tower's distance; ten steps leave room.
+constexpr double kDepthGap = 10.0 / 65535.0;
 
 constexpr int kGridColumns = 80;
 constexpr int kGridRows = 60;
@@ -88,42 +87,43 @@ int Channel(unsigned rgb, int c)
     return static_cast<int>((rgb >> (16 - 8 * c)) & 0xFF);
 }
 
-// The largest channel difference between a pixel and the model's colour.
-int Difference(unsigned actual, const Hit &hit)
+// The largest channel difference between a pixel and what the model shows
+// there: its front triangle's colour, or the black background.
+int Difference(unsigned actual, const std::optional<Hit> &hit)
 {
     int largest = 0;
+    const double rgb[3] = {hit ? hit->colour.r : 0, hit ? hit->colour.g : 0,
+                           hit ? hit->colour.b : 0};
     for (int c = 0; c < 3; ++c) {
-        int expected = hit.triangle < 0 ? 0 : static_cast<int>(std::lround(hit.rgb[c] * 255.0));
+        const int expected = static_cast<int>(std::lround(rgb[c] * 255.0));
         largest = std::max(largest, std::abs(Channel(actual, c) - expected));
     }
     return largest;
 }
 
-bool Near(unsigned actual, const Hit &hit)
+bool Near(unsigned actual, const std::optional<Hit> &hit)
 {
-    return Difference(actual, hit) <= (hit.triangle < 0 ? kBlackTolerance : kShadeTolerance);
+    return Difference(actual, hit) <= (hit ? kShadeTolerance : kBlackTolerance);
 }
 
+// A grid pixel, x and y counted as X counts them, from the top left; row is
+// the same pixel's row in the model's window coordinates, from the bottom.
 struct Probe {
     int x;
     int y;
-    Vec3 ray;
-    std::array<Vec3, 4> around; // kEdgeMargin left, right, up and down
+    int row;
 };
 
-// Whether the model is unsure what this pixel shows.
-bool Ambiguous(const std::array<towermodel::Triangle, towermodel::kTriangles> &scene,
-               const Probe &probe, const Hit &hit)
+// The tower at one frame, as a screen of this size shows it.
+Scene SceneAt(const e2e::Screenshot &shot, float phase)
 {
-    if (hit.triangle >= 0 && hit.gap < kDepthMargin) {
-        return true;
-    }
-    for (const Vec3 &ray : probe.around) {
-        if (towermodel::Trace(scene, ray).triangle != hit.triangle) {
-            return true;
-        }
-    }
-    return false;
+    return Scene(shot.width, shot.height, towermodel::TowerProjection(shot.width, shot.height),
+                 towermodel::TowerLevels(phase));
+}
+
+std::optional<Hit> FrontAt(const Scene &scene, const Probe &p)
+{
+    return towermodel::Front(scene.Cast(p.x + 0.5, p.row + 0.5));
 }
 
 struct Verdict {
@@ -138,20 +138,20 @@ struct Verdict {
 Verdict JudgeFrame(const e2e::Screenshot &shot, const std::vector<Probe> &probes, int frame,
                    float phase)
 {
-    auto scene = towermodel::BuildScene(phase);
+    const Scene scene = SceneAt(shot, phase);
     Verdict v;
     v.frame = frame;
     for (const Probe &p : probes) {
-        Hit hit = towermodel::Trace(scene, p.ray);
-        if (Ambiguous(scene, p, hit)) {
+        if (!towermodel::Settled(scene, p.x, p.row, kDepthGap)) {
             continue;
         }
+        const std::optional<Hit> hit = FrontAt(scene, p);
         ++v.judged;
-        v.onTower += hit.triangle >= 0;
+        v.onTower += hit ? 1 : 0;
         unsigned actual = shot.At(p.x, p.y);
         if (!Near(actual, hit)) {
             ++v.mismatches;
-        } else if (hit.triangle >= 0) {
+        } else if (hit) {
             v.largestAgreeing = std::max(v.largestAgreeing, Difference(actual, hit));
         }
     }
@@ -162,10 +162,10 @@ Verdict JudgeFrame(const e2e::Screenshot &shot, const std::vector<Probe> &probes
 // most wrong frames are dropped after a handful of traces.
 bool Plausible(const e2e::Screenshot &shot, const std::vector<Probe> &quick, float phase)
 {
-    auto scene = towermodel::BuildScene(phase);
+    const Scene scene = SceneAt(shot, phase);
     int misses = 0;
     for (const Probe &p : quick) {
-        if (!Near(shot.At(p.x, p.y), towermodel::Trace(scene, p.ray)) &&
+        if (!Near(shot.At(p.x, p.y), FrontAt(scene, p)) &&
             ++misses > static_cast<int>(quick.size()) / 4) {
             return false;
         }
@@ -220,15 +220,15 @@ int main(int argc, char **argv)
     std::printf("distinct colours: %zu (need > 200)\n", colours.size());
     pass = pass && colours.size() > 200;
 
-    Camera camera(shot.width, shot.height);
+    const Scene start = SceneAt(shot, 0.0f);
     const char *cornerNames[3] = {"red", "green", "blue"};
-    towermodel::Triangle base = towermodel::BaseTriangle();
     for (int i = 0; i < 3; ++i) {
-        auto at = camera.Project(base[static_cast<size_t>(i)]);
-        int x = static_cast<int>(at[0]);
-        int y = static_cast<int>(at[1]);
-        bool inside = x >= 0 && y >= 0 && x < shot.width && y < shot.height;
-        std::printf("base %s corner projects to (%.1f, %.1f): %s", cornerNames[i], at[0], at[1],
+        const towermodel::Vec3 at = start.Project(0, towermodel::kCorners[static_cast<size_t>(i)]);
+        const double row = shot.height - at.y;
+        int x = static_cast<int>(at.x);
+        int y = static_cast<int>(row);
+        bool inside = at.x >= 0 && row >= 0 && x < shot.width && y < shot.height;
+        std::printf("base %s corner projects to (%.1f, %.1f): %s", cornerNames[i], at.x, row,
                     inside ? "" : "off screen\n");
         if (inside) {
             std::printf("#%06x\n", shot.At(x, y));
@@ -242,11 +242,7 @@ int main(int argc, char **argv)
             Probe p;
             p.x = static_cast<int>((col + 0.5) * shot.width / kGridColumns);
             p.y = static_cast<int>((row + 0.5) * shot.height / kGridRows);
-            double cx = p.x + 0.5;
-            double cy = p.y + 0.5;
-            p.ray = camera.Ray(cx, cy);
-            p.around = {camera.Ray(cx - kEdgeMargin, cy), camera.Ray(cx + kEdgeMargin, cy),
-                        camera.Ray(cx, cy - kEdgeMargin), camera.Ray(cx, cy + kEdgeMargin)};
+            p.row = shot.height - 1 - p.y;
             probes.push_back(p);
             if (shot.At(p.x, p.y) != 0) {
                 lit.push_back(p);

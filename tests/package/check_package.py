@@ -110,11 +110,13 @@ def build_screen_check(build_dir):
     only Xlib and libpng, where the test build needs GoogleTest."""
     exe = os.path.join(build_dir, "tower_screen_check")
     e2e = os.path.join(ROOT, "tests", "e2e")
-    sources = [os.path.join(e2e, f) for f in ("screen_check.cpp", "screen_grab.cpp",
-                                             "tower_model.cpp")]
+    support = os.path.join(ROOT, "tests", "support")
+    sources = [os.path.join(e2e, "screen_check.cpp"), os.path.join(e2e, "screen_grab.cpp"),
+               os.path.join(support, "tower_model.cpp")]
     if not os.path.exists(exe) or any(os.path.getmtime(s) > os.path.getmtime(exe)
                                       for s in sources):
-        run(["g++", "-std=c++17", "-O2", "-I" + e2e, *sources, "-o", exe, "-lX11", "-lpng"])
+        run(["g++", "-std=c++17", "-O2", "-I" + e2e, "-I" + support, *sources, "-o", exe, "-lX11",
+             "-lpng"])
     return exe
 
 

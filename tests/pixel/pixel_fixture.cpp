@@ -9,7 +9,7 @@
 #include <iostream>
 #include <string>
 
-oracle::Rgb Frame::ColourAt(int x, int y) const
+towermodel::Rgb Frame::ColourAt(int x, int y) const
 {
     const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(width) + x) * 3;
     return {rgb[at], rgb[at + 1], rgb[at + 2]};
@@ -79,13 +79,13 @@ Tolerance PixelTest::Tolerances() const
     return tolerance;
 }
 
-double Channel(const oracle::Rgb &colour, int i)
+double Channel(const towermodel::Rgb &colour, int i)
 {
     return i == 0 ? colour.r : i == 1 ? colour.g : colour.b;
 }
 
-::testing::AssertionResult ColourNear(const oracle::Rgb &got, const oracle::Rgb &expected,
-                                      const oracle::Rgb &tolerance)
+::testing::AssertionResult ColourNear(const towermodel::Rgb &got, const towermodel::Rgb &expected,
+                                      const towermodel::Rgb &tolerance)
 {
     if (std::fabs(got.r - expected.r) <= tolerance.r &&
         std::fabs(got.g - expected.g) <= tolerance.g &&

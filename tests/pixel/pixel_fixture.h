@@ -3,7 +3,7 @@
 #ifndef TOWER_TESTS_PIXEL_PIXEL_FIXTURE_H
 #define TOWER_TESTS_PIXEL_PIXEL_FIXTURE_H
 
-#include "tower_oracle.h"
+#include "tower_model.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +16,14 @@ struct Frame {
     std::vector<float> rgb;
     std::vector<float> depth;
 
-    oracle::Rgb ColourAt(int x, int y) const;
+    towermodel::Rgb ColourAt(int x, int y) const;
     double DepthAt(int x, int y) const;
 };
 
 // How far a read-back value may sit from the exact one, from the buffer's
 // real bit counts.
 struct Tolerance {
-    oracle::Rgb colour;
+    towermodel::Rgb colour;
     double depth;
 };
 
@@ -45,10 +45,10 @@ class PixelTest : public ::testing::Test {
 };
 
 // Channel 0, 1 or 2 of a colour: red, green, blue.
-double Channel(const oracle::Rgb &colour, int i);
+double Channel(const towermodel::Rgb &colour, int i);
 
 // Whether a colour is within tolerance of the expected one, per channel.
-::testing::AssertionResult ColourNear(const oracle::Rgb &got, const oracle::Rgb &expected,
-                                      const oracle::Rgb &tolerance);
+::testing::AssertionResult ColourNear(const towermodel::Rgb &got, const towermodel::Rgb &expected,
+                                      const towermodel::Rgb &tolerance);
 
 #endif

@@ -1,7 +1,7 @@
 // The projection and matrix state ResizeViewport leaves in a real GL.
 #include "pixel_fixture.h"
 #include "renderer.h"
-#include "tower_oracle.h"
+#include "tower_model.h"
 
 #include <GL/gl.h>
 
@@ -17,7 +17,7 @@ struct Size {
     int height;
 };
 
-void ExpectMatrixNear(const oracle::Mat4 &got, const oracle::Mat4 &expected)
+void ExpectMatrixNear(const towermodel::Mat4 &got, const towermodel::Mat4 &expected)
 {
     // The GL keeps its matrices in float: each element is the double that
     // GLU computed, rounded once, so it may sit half a float ulp (2^-24
@@ -33,11 +33,11 @@ void ExpectMatrixNear(const oracle::Mat4 &got, const oracle::Mat4 &expected)
     }
 }
 
-oracle::Mat4 ReadMatrix(GLenum which)
+towermodel::Mat4 ReadMatrix(GLenum which)
 {
     float values[16];
     glGetFloatv(which, values);
-    return oracle::FromColumnMajor(values);
+    return towermodel::FromColumnMajor(values);
 }
 
 class PixelProjection : public PixelTest {};
@@ -66,7 +66,7 @@ TEST_F(PixelProjection, ResizeViewportLeavesIdentityModelViewOverOwnPerspective)
         GLint mode = 0;
         glGetIntegerv(GL_MATRIX_MODE, &mode);
         EXPECT_EQ(mode, GL_MODELVIEW);
-        ExpectMatrixNear(ReadMatrix(GL_MODELVIEW_MATRIX), oracle::Identity());
+        ExpectMatrixNear(ReadMatrix(GL_MODELVIEW_MATRIX), towermodel::Identity());
 
         const int height = size.height > 0 ? size.height : 1;
         GLint viewport[4] = {};
@@ -78,7 +78,7 @@ TEST_F(PixelProjection, ResizeViewportLeavesIdentityModelViewOverOwnPerspective)
 
         const double aspect = static_cast<double>(size.width) / static_cast<double>(height);
         ExpectMatrixNear(ReadMatrix(GL_PROJECTION_MATRIX),
-                         oracle::Perspective(45.0, aspect, kNear, 255.0));
+                         towermodel::Perspective(45.0, aspect, kNear, 255.0));
     }
 }
 
@@ -95,12 +95,12 @@ TEST_F(PixelProjection, ZeroWidthLeavesProjectionIdentityWithoutError)
     glRotatef(30.0f, 1.0f, 0.0f, 0.0f);
     ResizeViewport(0, 600);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    ExpectMatrixNear(ReadMatrix(GL_PROJECTION_MATRIX), oracle::Identity());
+    ExpectMatrixNear(ReadMatrix(GL_PROJECTION_MATRIX), towermodel::Identity());
     GLint mode = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
 
     ResizeViewport(640, 480);
     ExpectMatrixNear(ReadMatrix(GL_PROJECTION_MATRIX),
-                     oracle::Perspective(45.0, 640.0 / 480.0, kNear, 255.0));
+                     towermodel::Perspective(45.0, 640.0 / 480.0, kNear, 255.0));
 }

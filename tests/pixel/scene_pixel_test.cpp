@@ -2,7 +2,7 @@
 // tower: colours, depths, the base's corner colours and the depth test.
 #include "pixel_fixture.h"
 #include "renderer.h"
-#include "tower_oracle.h"
+#include "tower_model.h"
 
 #include <GL/gl.h>
 
@@ -29,12 +29,10 @@ class PixelScene : public PixelTest {
         return ReadFrame();
     }
 
-    oracle::Scene Oracle(float phase) const
+    towermodel::Scene Oracle(float phase) const
     {
-        const double aspect = static_cast<double>(width_) / static_cast<double>(height_);
-        return oracle::Scene(width_, height_,
-                             oracle::Perspective(45.0, aspect, static_cast<double>(0.2f), 255.0),
-                             oracle::TowerLevels(phase));
+        return towermodel::Scene(width_, height_, towermodel::TowerProjection(width_, height_),
+                                 towermodel::TowerLevels(phase));
     }
 
     // Samples are trusted only where the nearest triangle beats the next by
@@ -73,18 +71,18 @@ TEST_F(PixelScene, FramesMatchTheRayCastTower)
         }
         const Frame frame = DrawFrame(c.phase, true);
         const Tolerance tolerance = Tolerances();
-        const oracle::Scene scene = Oracle(c.phase);
+        const towermodel::Scene scene = Oracle(c.phase);
 
         int covered = 0, background = 0;
         std::vector<std::string> wrong;
         for (int y = 0; y < c.height; y += 3) {
             for (int x = 0; x < c.width; x += 3) {
-                if (!oracle::Settled(scene, x, y, kDepthGap)) {
+                if (!towermodel::Settled(scene, x, y, kDepthGap)) {
                     continue;
                 }
-                const std::vector<oracle::Hit> hits = scene.Cast(x + 0.5, y + 0.5);
-                const std::optional<oracle::Hit> front = oracle::Front(hits);
-                const oracle::Rgb expected = front ? front->colour : oracle::Rgb{0, 0, 0};
+                const std::vector<towermodel::Hit> hits = scene.Cast(x + 0.5, y + 0.5);
+                const std::optional<towermodel::Hit> front = towermodel::Front(hits);
+                const towermodel::Rgb expected = front ? front->colour : towermodel::Rgb{0, 0, 0};
                 const double depth = front ? front->winZ : 1.0;
                 (front ? covered : background)++;
                 const ::testing::AssertionResult colour =
@@ -121,12 +119,12 @@ TEST_F(PixelScene, BaseShowsEachCornerColourNearThatCorner)
     }
     const Frame frame = DrawFrame(0.0f, true);
     const Tolerance tolerance = Tolerances();
-    const oracle::Scene scene = Oracle(0.0f);
+    const towermodel::Scene scene = Oracle(0.0f);
 
     const char *names[] = {"red", "green", "blue"};
     for (int corner = 0; corner < 3; ++corner) {
         SCOPED_TRACE(names[corner]);
-        const oracle::Vec3 at = scene.Project(0, oracle::kCorners[corner]);
+        const towermodel::Vec3 at = scene.Project(0, towermodel::kCorners[corner]);
         const double cx = std::fmin(std::fmax(at.x, 0.0), width - 1.0);
         const double cy = std::fmin(std::fmax(at.y, 0.0), height - 1.0);
         int bestX = -1, bestY = -1;
@@ -138,11 +136,11 @@ TEST_F(PixelScene, BaseShowsEachCornerColourNearThatCorner)
                     continue;
                 }
                 const double distance = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
-                if (distance >= best || !oracle::Settled(scene, x, y, kDepthGap)) {
+                if (distance >= best || !towermodel::Settled(scene, x, y, kDepthGap)) {
                     continue;
                 }
-                const std::optional<oracle::Hit> front =
-                    oracle::Front(scene.Cast(x + 0.5, y + 0.5));
+                const std::optional<towermodel::Hit> front =
+                    towermodel::Front(scene.Cast(x + 0.5, y + 0.5));
                 if (front && front->level == 0 && Channel(front->colour, corner) > 0.6) {
                     best = distance;
                     bestX = x;
@@ -152,7 +150,7 @@ TEST_F(PixelScene, BaseShowsEachCornerColourNearThatCorner)
         }
         ASSERT_GE(bestX, 0) << "no visible base pixel near the corner at "
                             << Where(static_cast<int>(cx), static_cast<int>(cy));
-        const oracle::Rgb got = frame.ColourAt(bestX, bestY);
+        const towermodel::Rgb got = frame.ColourAt(bestX, bestY);
         EXPECT_GT(Channel(got, corner), 0.6 - tolerance.colour.r) << "at " << Where(bestX, bestY);
         for (int other = 0; other < 3; ++other) {
             if (other != corner) {
@@ -177,21 +175,21 @@ TEST_F(PixelScene, DepthTestKeepsTheNearestLevelNotTheLastDrawn)
         if (IsSkipped()) {
             return;
         }
-        const oracle::Scene scene = Oracle(phase);
+        const towermodel::Scene scene = Oracle(phase);
         struct Probe {
             int x, y;
-            oracle::Rgb front, last;
+            towermodel::Rgb front, last;
             double frontDepth;
         };
         std::vector<Probe> probes;
         for (int y = 0; y < height; y += 2) {
             for (int x = 0; x < width; x += 2) {
-                if (!oracle::Settled(scene, x, y, kDepthGap)) {
+                if (!towermodel::Settled(scene, x, y, kDepthGap)) {
                     continue;
                 }
-                const std::vector<oracle::Hit> hits = scene.Cast(x + 0.5, y + 0.5);
-                const std::optional<oracle::Hit> front = oracle::Front(hits);
-                const std::optional<oracle::Hit> last = oracle::Last(hits);
+                const std::vector<towermodel::Hit> hits = scene.Cast(x + 0.5, y + 0.5);
+                const std::optional<towermodel::Hit> front = towermodel::Front(hits);
+                const std::optional<towermodel::Hit> last = towermodel::Last(hits);
                 if (!front || front->level == last->level) {
                     continue;
                 }

@@ -2,7 +2,7 @@
 // its middle is an even blend, and nothing else is painted.
 #include "pixel_fixture.h"
 #include "renderer.h"
-#include "tower_oracle.h"
+#include "tower_model.h"
 
 #include <GL/gl.h>
 
@@ -23,14 +23,14 @@ const float kShiftZ = -2.5f;
 const float kTipDegrees = 60.0f;
 
 // The point that weighs corner `dominant` by `weight` and the other two evenly.
-oracle::Vec3 Blend(int dominant, double weight)
+towermodel::Vec3 Blend(int dominant, double weight)
 {
-    oracle::Vec3 point = {0, 0, 0};
+    towermodel::Vec3 point = {0, 0, 0};
     for (int i = 0; i < 3; ++i) {
         const double w = i == dominant ? weight : (1.0 - weight) / 2.0;
-        point.x += w * oracle::kCorners[i].x;
-        point.y += w * oracle::kCorners[i].y;
-        point.z += w * oracle::kCorners[i].z;
+        point.x += w * towermodel::kCorners[i].x;
+        point.y += w * towermodel::kCorners[i].y;
+        point.z += w * towermodel::kCorners[i].z;
     }
     return point;
 }
@@ -52,11 +52,12 @@ TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
     const Frame frame = ReadFrame();
     const Tolerance tolerance = Tolerances();
 
-    const oracle::Mat4 model = oracle::Multiply(oracle::Translation(0.0, kShiftY, kShiftZ),
-                                                oracle::Rotation(kTipDegrees, 1.0, 0.0, 0.0));
-    const oracle::Scene scene(
+    const towermodel::Mat4 model =
+        towermodel::Multiply(towermodel::Translation(0.0, kShiftY, kShiftZ),
+                             towermodel::Rotation(kTipDegrees, 1.0, 0.0, 0.0));
+    const towermodel::Scene scene(
         kWidth, kHeight,
-        oracle::Perspective(45.0, static_cast<double>(kWidth) / kHeight, 0.2f, 255.0), {model});
+        towermodel::Perspective(45.0, static_cast<double>(kWidth) / kHeight, 0.2f, 255.0), {model});
 
     // Near each corner (80% its own colour) the pixel shows that corner's
     // colour: the ray-cast blend within tolerance, and that channel on top.
@@ -65,12 +66,12 @@ TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
     const char *names[] = {"red", "green", "blue"};
     for (int corner = 0; corner < 3; ++corner) {
         SCOPED_TRACE(names[corner]);
-        const oracle::Vec3 at = scene.Project(0, Blend(corner, 0.8));
+        const towermodel::Vec3 at = scene.Project(0, Blend(corner, 0.8));
         const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
-        ASSERT_TRUE(oracle::Settled(scene, x, y, 0.0)) << "sample " << x << ", " << y;
-        const std::optional<oracle::Hit> hit = oracle::Front(scene.Cast(x + 0.5, y + 0.5));
+        ASSERT_TRUE(towermodel::Settled(scene, x, y, 0.0)) << "sample " << x << ", " << y;
+        const std::optional<towermodel::Hit> hit = towermodel::Front(scene.Cast(x + 0.5, y + 0.5));
         ASSERT_TRUE(hit.has_value());
-        const oracle::Rgb got = frame.ColourAt(x, y);
+        const towermodel::Rgb got = frame.ColourAt(x, y);
         EXPECT_TRUE(ColourNear(got, hit->colour, tolerance.colour)) << "at " << x << ", " << y;
         for (int other = 0; other < 3; ++other) {
             if (other != corner) {
@@ -85,14 +86,14 @@ TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
     // is within 0.71 pixels of it, which on a triangle this size moves each
     // weight by under 0.01; hence 0.01 beyond the read-back tolerance.
     {
-        const oracle::Vec3 at = scene.Project(0, Blend(0, 1.0 / 3.0));
+        const towermodel::Vec3 at = scene.Project(0, Blend(0, 1.0 / 3.0));
         const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
-        const oracle::Rgb got = frame.ColourAt(x, y);
-        const oracle::Rgb even = {1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0};
-        const oracle::Rgb loose = {tolerance.colour.r + 0.01, tolerance.colour.g + 0.01,
-                                   tolerance.colour.b + 0.01};
+        const towermodel::Rgb got = frame.ColourAt(x, y);
+        const towermodel::Rgb even = {1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0};
+        const towermodel::Rgb loose = {tolerance.colour.r + 0.01, tolerance.colour.g + 0.01,
+                                       tolerance.colour.b + 0.01};
         EXPECT_TRUE(ColourNear(got, even, loose)) << "centroid at " << x << ", " << y;
-        const std::optional<oracle::Hit> hit = oracle::Front(scene.Cast(x + 0.5, y + 0.5));
+        const std::optional<towermodel::Hit> hit = towermodel::Front(scene.Cast(x + 0.5, y + 0.5));
         ASSERT_TRUE(hit.has_value());
         EXPECT_TRUE(ColourNear(got, hit->colour, tolerance.colour)) << "centroid";
     }
@@ -103,7 +104,7 @@ TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
     const int cornersY[] = {0, kHeight - 1};
     for (int x : cornersX) {
         for (int y : cornersY) {
-            const oracle::Rgb got = frame.ColourAt(x, y);
+            const towermodel::Rgb got = frame.ColourAt(x, y);
             EXPECT_EQ(got.r, 0.0) << "corner " << x << ", " << y;
             EXPECT_EQ(got.g, 0.0) << "corner " << x << ", " << y;
             EXPECT_EQ(got.b, 0.0) << "corner " << x << ", " << y;

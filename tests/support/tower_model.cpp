@@ -1,9 +1,9 @@
 // The ray-cast model of the tower.
-#include "tower_oracle.h"
+#include "tower_model.h"
 
 #include <cmath>
 
-namespace oracle {
+namespace towermodel {
 namespace {
 
 const double kPi = 3.14159265358979323846;
@@ -35,7 +35,8 @@ std::array<double, 4> Apply(const Mat4 &a, const Vec3 &p)
 
 } // namespace
 
-const std::array<Vec3, 3> kCorners = {{{-0.7, 0.0, -0.5}, {0.7, 0.0, -0.5}, {0.0, 0.0, 0.5}}};
+const std::array<Vec3, 3> kCorners = {
+    {{-0.7f, 0.0f, -0.5f}, {0.7f, 0.0f, -0.5f}, {0.0f, 0.0f, 0.5f}}};
 const std::array<Rgb, 3> kCornerColours = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
 
 Mat4 Identity()
@@ -112,23 +113,42 @@ Mat4 FromColumnMajor(const float values[16])
     return out;
 }
 
+std::vector<float> PhaseSequence(int frames)
+{
+    std::vector<float> phases;
+    float phase = 0.0f;
+    for (int n = 0; n < frames; ++n) {
+        phases.push_back(phase);
+        phase += 0.0005f;
+    }
+    return phases;
+}
+
 std::vector<Mat4> TowerLevels(float phase)
 {
     std::vector<Mat4> levels;
     Mat4 current = Translation(0.0, -2.0, -5.0);
     levels.push_back(current);
     // The scale runs down in float, as the tower's own loop counts it, so the
-    // number of levels is the one the float comparison gives.
+    // number of levels is the one the float comparison gives. The lift and
+    // the twist are the floats the program hands the GL.
     float s = 4.0f;
     while (s > 0.01f) {
-        const double twist = std::sin(static_cast<double>(phase) * static_cast<double>(s)) * 720.0;
-        current = Multiply(current, Translation(0.0, 0.1, 0.0));
+        const float twist = static_cast<float>(
+            std::sin(static_cast<double>(phase) * static_cast<double>(s)) * 720.0);
+        current = Multiply(current, Translation(0.0, static_cast<double>(0.1f), 0.0));
         current = Multiply(current, Rotation(twist, 0.0, 1.0, 0.0));
         current = Multiply(current, Rotation(10.0, 0.0, 0.0, 1.0));
         levels.push_back(current);
         s *= 0.75f;
     }
     return levels;
+}
+
+Mat4 TowerProjection(int width, int height)
+{
+    return Perspective(45.0, static_cast<double>(width) / static_cast<double>(height),
+                       static_cast<double>(0.2f), 255.0);
 }
 
 Scene::Scene(int width, int height, const Mat4 &projection, const std::vector<Mat4> &levels)
@@ -241,4 +261,4 @@ bool Settled(const Scene &scene, int x, int y, double minDepthGap)
     return true;
 }
 
-} // namespace oracle
+} // namespace towermodel

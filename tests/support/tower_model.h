@@ -1,15 +1,16 @@
 // An independent model of what the tower should look like on screen: the
-// same triangles placed with this file's own double-precision matrices and
+// scene's numbers placed with this file's own double-precision matrices and
 // found by casting a ray through a pixel, instead of projecting and
-// rasterising. The pixel tests compare the real GL's output against it.
-#ifndef TOWER_TESTS_PIXEL_TOWER_ORACLE_H
-#define TOWER_TESTS_PIXEL_TOWER_ORACLE_H
+// rasterising. The pixel tests hold the real GL's output against it, and the
+// end-to-end tests a screenshot of the running program.
+#ifndef TOWER_TESTS_TOWER_MODEL_H
+#define TOWER_TESTS_TOWER_MODEL_H
 
 #include <array>
 #include <optional>
 #include <vector>
 
-namespace oracle {
+namespace towermodel {
 
 // Row-major 4x4 matrix acting on column vectors.
 struct Mat4 {
@@ -34,12 +35,18 @@ Mat4 Perspective(double fovyDegrees, double aspect, double zNear, double zFar);
 // The GL's column-major float layout, read element by element.
 Mat4 FromColumnMajor(const float values[16]);
 
-// The triangle's corners in drawing order, and their colours.
+// The triangle's corners in drawing order, as the program passes them, and
+// their colours.
 extern const std::array<Vec3, 3> kCorners;
 extern const std::array<Rgb, 3> kCornerColours;
 
+// The animation phase after each of the first `frames` frames: the program's
+// single-precision running sum, so phases[n] is what frame n is drawn with.
+std::vector<float> PhaseSequence(int frames);
 // The model-view matrix of every level of the tower, base first, for a phase.
 std::vector<Mat4> TowerLevels(float phase);
+// The projection the program sets for a width x height window.
+Mat4 TowerProjection(int width, int height);
 
 // One triangle where a ray met it.
 struct Hit {
@@ -49,7 +56,8 @@ struct Hit {
 };
 
 // A viewport of width x height at the origin, a projection, and triangles
-// placed by their model-view matrices, drawn in the order given.
+// placed by their model-view matrices, drawn in the order given. Window
+// coordinates are the GL's: y counts up from the bottom row.
 class Scene {
   public:
     Scene(int width, int height, const Mat4 &projection, const std::vector<Mat4> &levels);
@@ -80,6 +88,6 @@ std::optional<Hit> Last(const std::vector<Hit> &hits);
 // minDepthGap in window depth.
 bool Settled(const Scene &scene, int x, int y, double minDepthGap);
 
-} // namespace oracle
+} // namespace towermodel
 
 #endif
