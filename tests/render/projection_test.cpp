@@ -17,12 +17,12 @@ constexpr double kNear = 0.20000000298023224;
 std::vector<Call> ExpectedResize(int vw, int vh, double aspect)
 {
     return {
-        glrec::MakeI(Fn::Viewport, 0, 0, vw, vh),
-        glrec::MakeI(Fn::MatrixMode, GL_PROJECTION),
-        glrec::Make(Fn::LoadIdentity),
-        glrec::MakeD(Fn::Perspective, 45.0, aspect, kNear, 255.0),
-        glrec::MakeI(Fn::MatrixMode, GL_MODELVIEW),
-        glrec::Make(Fn::LoadIdentity),
+        glrec::MakeI(Fn::glViewport, 0, 0, vw, vh),
+        glrec::MakeI(Fn::glMatrixMode, GL_PROJECTION),
+        glrec::Make(Fn::glLoadIdentity),
+        glrec::MakeD(Fn::gluPerspective, 45.0, aspect, kNear, 255.0),
+        glrec::MakeI(Fn::glMatrixMode, GL_MODELVIEW),
+        glrec::Make(Fn::glLoadIdentity),
     };
 }
 
@@ -75,7 +75,7 @@ TEST(ProjectionTest, AspectIsDividedInDouble)
     glrec::Reset();
     ResizeViewport(1366, 768);
     const Call &perspective = glrec::Calls().at(3);
-    ASSERT_EQ(perspective.fn, Fn::Perspective);
+    ASSERT_EQ(perspective.fn, Fn::gluPerspective);
     EXPECT_EQ(perspective.D(1), 1366.0 / 768.0);
     EXPECT_NE(perspective.D(1), static_cast<double>(1366.0f / 768.0f));
     EXPECT_EQ(perspective.D(2), static_cast<double>(0.2f));
@@ -87,12 +87,12 @@ TEST(ProjectionTest, InitRenderStateSetsExactlyTheSceneState)
     glrec::Reset();
     InitRenderState();
     ExpectCalls({
-        glrec::MakeF(Fn::ClearColor, 0, 0, 0, 0),
-        glrec::MakeD(Fn::ClearDepth, 1.0),
-        glrec::MakeI(Fn::Enable, GL_DEPTH_TEST),
-        glrec::MakeI(Fn::DepthFunc, GL_LEQUAL),
-        glrec::MakeI(Fn::ShadeModel, GL_SMOOTH),
-        glrec::MakeI(Fn::Hint, GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST),
+        glrec::MakeF(Fn::glClearColor, 0, 0, 0, 0),
+        glrec::MakeD(Fn::glClearDepth, 1.0),
+        glrec::MakeI(Fn::glEnable, GL_DEPTH_TEST),
+        glrec::MakeI(Fn::glDepthFunc, GL_LEQUAL),
+        glrec::MakeI(Fn::glShadeModel, GL_SMOOTH),
+        glrec::MakeI(Fn::glHint, GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST),
     });
 }
 

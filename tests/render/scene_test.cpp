@@ -17,7 +17,7 @@ namespace {
 
 // A pointer the optimiser must assume is seen elsewhere, so that an
 // allocation made through it is not elided.
-int* volatile g_escape = nullptr;
+int *volatile g_escape = nullptr;
 
 class SceneTest : public ::testing::Test {
   protected:
@@ -30,14 +30,14 @@ class SceneTest : public ::testing::Test {
 
 void AppendTriangle(std::vector<Call> &out)
 {
-    out.push_back(glrec::MakeI(Fn::Begin, GL_TRIANGLES));
-    out.push_back(MakeF(Fn::Color3f, 1, 0, 0));
-    out.push_back(MakeF(Fn::Vertex3f, -0.7f, 0, -0.5f));
-    out.push_back(MakeF(Fn::Color3f, 0, 1, 0));
-    out.push_back(MakeF(Fn::Vertex3f, 0.7f, 0, -0.5f));
-    out.push_back(MakeF(Fn::Color3f, 0, 0, 1));
-    out.push_back(MakeF(Fn::Vertex3f, 0, 0, 0.5f));
-    out.push_back(glrec::Make(Fn::End));
+    out.push_back(glrec::MakeI(Fn::glBegin, GL_TRIANGLES));
+    out.push_back(MakeF(Fn::glColor3f, 1, 0, 0));
+    out.push_back(MakeF(Fn::glVertex3f, -0.7f, 0, -0.5f));
+    out.push_back(MakeF(Fn::glColor3f, 0, 1, 0));
+    out.push_back(MakeF(Fn::glVertex3f, 0.7f, 0, -0.5f));
+    out.push_back(MakeF(Fn::glColor3f, 0, 0, 1));
+    out.push_back(MakeF(Fn::glVertex3f, 0, 0, 0.5f));
+    out.push_back(glrec::Make(Fn::glEnd));
 }
 
 // The twist angles the scene must use at a phase, reached by another road
@@ -62,7 +62,7 @@ std::vector<float> RecordedTwists()
 {
     std::vector<float> twists;
     for (const Call &call : glrec::Calls()) {
-        if (call.fn == Fn::Rotatef && call.F(2) == 0.1f) {
+        if (call.fn == Fn::glRotatef && call.F(2) == 0.1f) {
             twists.push_back(call.F(0));
         }
     }
@@ -79,14 +79,14 @@ std::string Printed(float v)
 TEST_F(SceneTest, FirstFrameIsTheExactCallSequence)
 {
     std::vector<Call> expected;
-    expected.push_back(glrec::MakeI(Fn::Clear, 0x4100));
-    expected.push_back(glrec::Make(Fn::LoadIdentity));
-    expected.push_back(MakeF(Fn::Translatef, 0, -2.0f, -5.0f));
+    expected.push_back(glrec::MakeI(Fn::glClear, 0x4100));
+    expected.push_back(glrec::Make(Fn::glLoadIdentity));
+    expected.push_back(MakeF(Fn::glTranslatef, 0, -2.0f, -5.0f));
     AppendTriangle(expected);
     for (int level = 0; level < 21; ++level) {
-        expected.push_back(MakeF(Fn::Translatef, 0, 0.1f, 0));
-        expected.push_back(MakeF(Fn::Rotatef, 0, 0, 0.1f, 0));
-        expected.push_back(MakeF(Fn::Rotatef, 10, 0, 0, 1));
+        expected.push_back(MakeF(Fn::glTranslatef, 0, 0.1f, 0));
+        expected.push_back(MakeF(Fn::glRotatef, 0, 0, 0.1f, 0));
+        expected.push_back(MakeF(Fn::glRotatef, 10, 0, 0, 1));
         AppendTriangle(expected);
     }
 
@@ -108,9 +108,9 @@ TEST_F(SceneTest, DrawsTwentyTwoTrianglesAtAnyPhase)
         glrec::Reset();
         g_phase = phase;
         DrawScene();
-        EXPECT_EQ(glrec::Count(Fn::Begin), 22) << "phase " << phase;
-        EXPECT_EQ(glrec::Count(Fn::End), 22) << "phase " << phase;
-        EXPECT_EQ(glrec::Count(Fn::Rotatef), 42) << "phase " << phase;
+        EXPECT_EQ(glrec::Count(Fn::glBegin), 22) << "phase " << phase;
+        EXPECT_EQ(glrec::Count(Fn::glEnd), 22) << "phase " << phase;
+        EXPECT_EQ(glrec::Count(Fn::glRotatef), 42) << "phase " << phase;
     }
 }
 

@@ -26,7 +26,7 @@ std::vector<std::string> Passes()
             }
             passes.back() += (passes.back().empty() ? "" : "|") + note;
             inDraw = false;
-        } else if (call.fn == Fn::Clear && !passes.empty() && !inDraw) {
+        } else if (call.fn == Fn::glClear && !passes.empty() && !inDraw) {
             passes.back() += "|draw";
             inDraw = true;
         }
@@ -113,7 +113,7 @@ TEST_F(ShellTest, EachPassTakesAMessageDrawsSleepsPresentsAndPolls)
     const std::string pass = "PeekMessage|draw|Sleep 1|SwapBuffers|GetAsyncKeyState 27";
     const std::string teardown = "|MakeCurrent 0|DeleteContext|RestoreDisplayMode";
     EXPECT_EQ(Passes(), (std::vector<std::string>{pass, pass, pass + teardown, pass}));
-    EXPECT_EQ(glrec::Count(Fn::Clear), 4);
+    EXPECT_EQ(glrec::Count(Fn::glClear), 4);
     EXPECT_FALSE(Record().displayChanged);
 }
 

@@ -22,10 +22,10 @@ std::vector<Resize> Resizes()
     std::vector<Resize> out;
     const auto &calls = glrec::Calls();
     for (size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].fn == Fn::Viewport) {
+        if (calls[i].fn == Fn::glViewport) {
             Resize r{static_cast<int>(calls[i].I(2)), static_cast<int>(calls[i].I(3)), -1.0};
             for (size_t j = i; j < calls.size(); ++j) {
-                if (calls[j].fn == Fn::Perspective) {
+                if (calls[j].fn == Fn::gluPerspective) {
                     EXPECT_EQ(calls[j].D(0), 45.0);
                     EXPECT_EQ(calls[j].D(2), kNear);
                     EXPECT_EQ(calls[j].D(3), 255.0);
@@ -98,9 +98,9 @@ TEST_F(ShellTest, CreateSetsUpTheContextThenTheRealSizeArrives)
     for (const glrec::Call &call : glrec::Calls()) {
         if (call.fn == Fn::Marker) {
             order.push_back(glrec::Markers()[call.bits[0]]);
-        } else if (call.fn == Fn::Viewport) {
+        } else if (call.fn == Fn::glViewport) {
             order.push_back("viewport " + std::to_string(call.I(2)));
-        } else if (call.fn == Fn::Hint) {
+        } else if (call.fn == Fn::glHint) {
             order.push_back("render state");
         }
     }

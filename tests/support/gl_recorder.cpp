@@ -1,5 +1,6 @@
-// The recorder's GL and GLU functions. Including the real headers makes the
-// compiler hold every definition to the real signature.
+// The recorder's GL and GLU functions, generated from gl_functions.h.
+// Including the real headers makes the compiler hold every definition to the
+// real signature.
 #include "gl_recorder.h"
 
 #include <GL/gl.h>
@@ -7,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace glrec {
 
@@ -18,6 +20,45 @@ long g_counts[static_cast<int>(Fn::Marker) + 1];
 bool g_recording = true;
 GLenum g_matrixMode = GL_MODELVIEW;
 bool g_modelViewIdentity = true;
+
+// How a function's arguments are kept and shown, read off its real type.
+enum class Kind { Integer, Float, Double };
+
+template <typename... A> constexpr int ArgumentCount(void (*)(A...))
+{
+    return sizeof...(A);
+}
+
+constexpr Kind KindOf(void (*)())
+{
+    return Kind::Integer;
+}
+
+template <typename A, typename... Rest> constexpr Kind KindOf(void (*)(A, Rest...))
+{
+    if (std::is_same_v<A, float>) {
+        return Kind::Float;
+    }
+    return std::is_same_v<A, double> ? Kind::Double : Kind::Integer;
+}
+
+struct Signature {
+    const char *name;
+    int argc;
+    Kind kind;
+};
+
+const Signature kSignatures[] = {
+#define TOWER_GL_FUNCTION(name, parameters, arguments) {#name, ArgumentCount(&name), KindOf(&name)},
+#include "gl_functions.h"
+#undef TOWER_GL_FUNCTION
+    {"marker", 1, Kind::Integer},
+};
+
+const Signature &SignatureOf(Fn fn)
+{
+    return kSignatures[static_cast<int>(fn)];
+}
 
 std::uint64_t Bits(float v)
 {
@@ -33,38 +74,41 @@ std::uint64_t Bits(double v)
     return b;
 }
 
+template <typename T> std::uint64_t Bits(T v)
+{
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(v));
+}
+
+// Follow the matrix state as GL would: the current mode, and whether the
+// model-view matrix is still the identity.
+void Track(const Call &call)
+{
+    if (call.fn == Fn::glMatrixMode) {
+        g_matrixMode = static_cast<GLenum>(call.bits[0]);
+    } else if (g_matrixMode == GL_MODELVIEW) {
+        const bool moves = call.fn == Fn::glTranslatef || call.fn == Fn::glRotatef ||
+                           call.fn == Fn::gluPerspective;
+        g_modelViewIdentity = call.fn == Fn::glLoadIdentity || (g_modelViewIdentity && !moves);
+    }
+}
+
 void Store(const Call &call)
 {
+    Track(call);
     ++g_counts[static_cast<int>(call.fn)];
     if (g_recording) {
         g_calls.push_back(call);
     }
 }
 
-// A call that moves the model-view matrix away from the identity.
-void TouchMatrix()
-{
-    if (g_matrixMode == GL_MODELVIEW) {
-        g_modelViewIdentity = false;
+// What each generated function does with its arguments.
+struct Recorder {
+    Fn fn;
+    template <typename... A> void operator()(A... args) const
+    {
+        Store(Call{fn, static_cast<int>(sizeof...(A)), {Bits(args)...}});
     }
-}
-
-const char *Name(Fn fn)
-{
-    static const char *const kNames[] = {
-        "glBegin",      "glEnd",          "glColor3f",    "glVertex3f",  "glTranslatef",
-        "glRotatef",    "glLoadIdentity", "glMatrixMode", "glViewport",  "glClear",
-        "glClearColor", "glClearDepth",   "glEnable",     "glDepthFunc", "glShadeModel",
-        "glHint",       "gluPerspective", "marker",
-    };
-    return kNames[static_cast<int>(fn)];
-}
-
-bool IsFloatFn(Fn fn)
-{
-    return fn == Fn::Color3f || fn == Fn::Vertex3f || fn == Fn::Translatef || fn == Fn::Rotatef ||
-           fn == Fn::ClearColor;
-}
+};
 
 } // namespace
 
@@ -103,16 +147,17 @@ bool operator==(const Call &a, const Call &b)
 
 std::string Describe(const Call &call)
 {
-    std::string out = Name(call.fn);
+    const Signature &signature = SignatureOf(call.fn);
+    std::string out = signature.name;
     out += '(';
     for (int i = 0; i < call.argc; ++i) {
         char arg[64];
-        if (IsFloatFn(call.fn)) {
-            std::snprintf(arg, sizeof arg, "%.9g", static_cast<double>(call.F(i)));
-        } else if (call.fn == Fn::Perspective || call.fn == Fn::ClearDepth) {
-            std::snprintf(arg, sizeof arg, "%.17g", call.D(i));
-        } else if (call.fn == Fn::Marker) {
+        if (call.fn == Fn::Marker) {
             std::snprintf(arg, sizeof arg, "\"%s\"", g_markers[call.bits[0]].c_str());
+        } else if (signature.kind == Kind::Float) {
+            std::snprintf(arg, sizeof arg, "%.9g", static_cast<double>(call.F(i)));
+        } else if (signature.kind == Kind::Double) {
+            std::snprintf(arg, sizeof arg, "%.17g", call.D(i));
         } else {
             std::snprintf(arg, sizeof arg, "0x%llx", static_cast<unsigned long long>(call.bits[i]));
         }
@@ -124,39 +169,22 @@ std::string Describe(const Call &call)
 
 Call Make(Fn fn)
 {
-    return Call{fn, 0, {0, 0, 0, 0}};
+    return Call{fn, SignatureOf(fn).argc, {0, 0, 0, 0}};
 }
 
 Call MakeI(Fn fn, std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d)
 {
-    Call call{fn,
-              0,
-              {static_cast<std::uint64_t>(a), static_cast<std::uint64_t>(b),
-               static_cast<std::uint64_t>(c), static_cast<std::uint64_t>(d)}};
-    switch (fn) {
-    case Fn::Viewport:
-        call.argc = 4;
-        break;
-    case Fn::Hint:
-        call.argc = 2;
-        break;
-    default:
-        call.argc = 1;
-        break;
-    }
-    return call;
+    return Call{fn, SignatureOf(fn).argc, {Bits(a), Bits(b), Bits(c), Bits(d)}};
 }
 
 Call MakeF(Fn fn, float a, float b, float c, float d)
 {
-    const int argc = fn == Fn::Rotatef || fn == Fn::ClearColor ? 4 : 3;
-    return Call{fn, argc, {Bits(a), Bits(b), Bits(c), Bits(d)}};
+    return Call{fn, SignatureOf(fn).argc, {Bits(a), Bits(b), Bits(c), Bits(d)}};
 }
 
 Call MakeD(Fn fn, double a, double b, double c, double d)
 {
-    const int argc = fn == Fn::Perspective ? 4 : 1;
-    return Call{fn, argc, {Bits(a), Bits(b), Bits(c), Bits(d)}};
+    return Call{fn, SignatureOf(fn).argc, {Bits(a), Bits(b), Bits(c), Bits(d)}};
 }
 
 void Reset()
@@ -207,96 +235,10 @@ bool ModelViewIsIdentity()
 
 } // namespace glrec
 
-using namespace glrec;
-
-void GLAPIENTRY glBegin(GLenum mode)
-{
-    Store(MakeI(Fn::Begin, mode));
-}
-
-void GLAPIENTRY glEnd()
-{
-    Store(Make(Fn::End));
-}
-
-void GLAPIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b)
-{
-    Store(MakeF(Fn::Color3f, r, g, b));
-}
-
-void GLAPIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z)
-{
-    Store(MakeF(Fn::Vertex3f, x, y, z));
-}
-
-void GLAPIENTRY glTranslatef(GLfloat x, GLfloat y, GLfloat z)
-{
-    TouchMatrix();
-    Store(MakeF(Fn::Translatef, x, y, z));
-}
-
-void GLAPIENTRY glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z)
-{
-    TouchMatrix();
-    Store(MakeF(Fn::Rotatef, angle, x, y, z));
-}
-
-void GLAPIENTRY glLoadIdentity()
-{
-    if (g_matrixMode == GL_MODELVIEW) {
-        g_modelViewIdentity = true;
+#define TOWER_GL_FUNCTION(name, parameters, arguments)                                             \
+    void GLAPIENTRY name parameters                                                                \
+    {                                                                                              \
+        glrec::Recorder{glrec::Fn::name} arguments;                                                \
     }
-    Store(Make(Fn::LoadIdentity));
-}
-
-void GLAPIENTRY glMatrixMode(GLenum mode)
-{
-    g_matrixMode = mode;
-    Store(MakeI(Fn::MatrixMode, mode));
-}
-
-void GLAPIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
-{
-    Store(MakeI(Fn::Viewport, x, y, width, height));
-}
-
-void GLAPIENTRY glClear(GLbitfield mask)
-{
-    Store(MakeI(Fn::Clear, mask));
-}
-
-void GLAPIENTRY glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a)
-{
-    Store(MakeF(Fn::ClearColor, r, g, b, a));
-}
-
-void GLAPIENTRY glClearDepth(GLclampd depth)
-{
-    Store(MakeD(Fn::ClearDepth, depth));
-}
-
-void GLAPIENTRY glEnable(GLenum cap)
-{
-    Store(MakeI(Fn::Enable, cap));
-}
-
-void GLAPIENTRY glDepthFunc(GLenum func)
-{
-    Store(MakeI(Fn::DepthFunc, func));
-}
-
-void GLAPIENTRY glShadeModel(GLenum mode)
-{
-    Store(MakeI(Fn::ShadeModel, mode));
-}
-
-void GLAPIENTRY glHint(GLenum target, GLenum mode)
-{
-    Store(MakeI(Fn::Hint, target, mode));
-}
-
-void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar)
-{
-    TouchMatrix();
-    Store(MakeD(Fn::Perspective, fovy, aspect, zNear, zFar));
-}
+#include "gl_functions.h"
+#undef TOWER_GL_FUNCTION

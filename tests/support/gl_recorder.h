@@ -1,6 +1,7 @@
-// A recording stand-in for the GL 1.1 and GLU calls the renderer makes. The
-// test binaries that use it define those functions themselves and never link
-// a GL library, so every call lands here with its exact argument bits.
+// A recording stand-in for the GL 1.1 and GLU calls the renderer makes (the
+// list in gl_functions.h). The test binaries that use it define those
+// functions themselves and never link a GL library, so every call lands here
+// with its exact argument bits.
 #ifndef TOWER_TESTS_GL_RECORDER_H
 #define TOWER_TESTS_GL_RECORDER_H
 
@@ -12,24 +13,11 @@
 
 namespace glrec {
 
+// One value per function in gl_functions.h, named as the function is.
 enum class Fn {
-    Begin,
-    End,
-    Color3f,
-    Vertex3f,
-    Translatef,
-    Rotatef,
-    LoadIdentity,
-    MatrixMode,
-    Viewport,
-    Clear,
-    ClearColor,
-    ClearDepth,
-    Enable,
-    DepthFunc,
-    ShadeModel,
-    Hint,
-    Perspective,
+#define TOWER_GL_FUNCTION(name, parameters, arguments) name,
+#include "gl_functions.h"
+#undef TOWER_GL_FUNCTION
     Marker, // not GL: a test's own note, placed among the GL calls
 };
 
@@ -46,7 +34,7 @@ struct Call {
 bool operator==(const Call &a, const Call &b);
 std::string Describe(const Call &call);
 
-// Build expected calls.
+// Build expected calls; the count of arguments is the function's own.
 Call Make(Fn fn);
 Call MakeI(Fn fn, std::int64_t a, std::int64_t b = 0, std::int64_t c = 0, std::int64_t d = 0);
 Call MakeF(Fn fn, float a, float b = 0, float c = 0, float d = 0);
