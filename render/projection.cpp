@@ -6,8 +6,8 @@
 namespace {
 
 const double kFieldOfView = 45.0;
-// The near plane has always been the float 0.2f; widening it keeps the
-// projection bit-for-bit what it was.
+// The near plane is the float 0.2f, widened for gluPerspective: its value
+// there is 0.20000000298023224, not 0.2.
 const float kNearPlane = 0.2f;
 const double kFarPlane = 255.0;
 

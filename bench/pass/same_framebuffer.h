@@ -1,5 +1,8 @@
-// The framebuffer every loop benchmark draws into, so that the peers are
-// compared on the same pixels: RGB 888, 16-bit depth, double-buffered.
+// The framebuffer the program's pixel format gets on a 24-bit screen, as GLX
+// attributes: RGB 888, 16-bit depth, double-buffered. The floor asks for it,
+// and the SDL pass picks its visual from it; the GLFW pass asks for the same
+// sizes through its hints, and ours gets it from the pixel format, so that
+// the peers are compared on the same pixels.
 #ifndef TOWER_BENCH_SAME_FRAMEBUFFER_H
 #define TOWER_BENCH_SAME_FRAMEBUFFER_H
 

@@ -203,7 +203,6 @@ static_assert(offsetof(DEVMODEA, dmPelsHeight) == 112, "DEVMODEA.dmPelsHeight of
 // Window styles.
 #define WS_OVERLAPPED 0x00000000L
 #define WS_POPUP 0x80000000L
-#define WS_VISIBLE 0x10000000L
 #define WS_CLIPSIBLINGS 0x04000000L
 #define WS_CLIPCHILDREN 0x02000000L
 #define WS_CAPTION 0x00C00000L
@@ -233,7 +232,6 @@ static_assert(offsetof(DEVMODEA, dmPelsHeight) == 112, "DEVMODEA.dmPelsHeight of
 // WM_SIZE kinds.
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
-#define SIZE_MAXIMIZED 2
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -267,7 +265,6 @@ static_assert(offsetof(DEVMODEA, dmPelsHeight) == 112, "DEVMODEA.dmPelsHeight of
 
 // Pixel formats.
 #define PFD_TYPE_RGBA 0
-#define PFD_TYPE_COLORINDEX 1
 #define PFD_MAIN_PLANE 0
 #define PFD_DOUBLEBUFFER 0x00000001
 #define PFD_STEREO 0x00000002
