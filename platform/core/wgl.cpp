@@ -15,6 +15,18 @@ void ReleaseCurrent()
     g_core.currentContext = 0;
 }
 
+namespace {
+
+// The window behind a device context whose pixel format is set, the only
+// kind a context is made, made current or swapped on; -1 for any other.
+int FormattedWindowIndex(HDC hdc)
+{
+    const int index = DCWindowIndex(hdc);
+    return index >= 0 && g_core.windows[index].pixelFormat != 0 ? index : -1;
+}
+
+} // namespace
+
 } // namespace platform
 
 using namespace platform;
@@ -56,8 +68,8 @@ BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR * /*
 
 HGLRC WINAPI wglCreateContext(HDC hdc)
 {
-    const int index = DCWindowIndex(hdc);
-    if (index < 0 || g_core.windows[index].pixelFormat == 0) {
+    const int index = FormattedWindowIndex(hdc);
+    if (index < 0) {
         return nullptr;
     }
     if (g_core.contextsCreated == kMaxContexts) {
@@ -84,8 +96,8 @@ BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC hglrc)
         return TRUE;
     }
     const int ctx = ContextIndex(hglrc);
-    const int index = DCWindowIndex(hdc);
-    if (ctx < 0 || index < 0 || g_core.windows[index].pixelFormat == 0) {
+    const int index = FormattedWindowIndex(hdc);
+    if (ctx < 0 || index < 0) {
         return FALSE;
     }
     if (!g_core.backend->makeCurrent(g_core.windows[index].id, g_core.contexts[ctx].id)) {
@@ -112,9 +124,6 @@ BOOL WINAPI wglDeleteContext(HGLRC hglrc)
 
 BOOL WINAPI SwapBuffers(HDC hdc)
 {
-    const int index = DCWindowIndex(hdc);
-    if (index < 0 || g_core.windows[index].pixelFormat == 0) {
-        return FALSE;
-    }
-    return g_core.backend->swapBuffers(g_core.windows[index].id) ? TRUE : FALSE;
+    const int index = FormattedWindowIndex(hdc);
+    return index >= 0 && g_core.backend->swapBuffers(g_core.windows[index].id) ? TRUE : FALSE;
 }
