@@ -7,6 +7,7 @@ using namespace platform;
 
 namespace {
 
+// Refuse a colour depth no pixel format has, saying so.
 LONG RefuseDepth(int bitsPerPixel)
 {
     char detail[64];
@@ -90,8 +91,8 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags)
     if ((mode->dmFields & DM_BITSPERPEL) != 0) {
         bits = static_cast<int>(mode->dmBitsPerPel);
     }
-    // With no screen there is no size to ask for; whoever found no screen
-    // has said so.
+    // No size is what a program asks for when GetSystemMetrics found no
+    // screen to measure; the backend that found none has said so.
     if (width <= 0 || height <= 0) {
         return DISP_CHANGE_BADMODE;
     }
