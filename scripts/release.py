@@ -59,6 +59,7 @@ def source_date_epoch(root=ROOT):
 def build_preset(preset, root=ROOT):
     """Configure and build the program with one of the presets; its build folder."""
     jobs = os.environ.get("TOWER_JOBS", "2")
+    print(f"building preset {preset}", flush=True)
     run(["cmake", "--preset", preset], cwd=root)
     run(["cmake", "--build", "--preset", preset, "--target", "tower", "-j", jobs], cwd=root)
     return os.path.join(root, "build", preset)
