@@ -59,6 +59,12 @@ elseif(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
 endif()
 
 if(MINGW)
+  # Linked stripped and with no link time in the image's header, so the same
+  # sources give the same executable, and the build is the very file the zip
+  # ships. binutils' strip would write the time of stripping into the header,
+  # so installing is given nothing to strip with.
+  target_link_options(tower PRIVATE -s -Wl,--no-insert-timestamp)
+  set(CMAKE_STRIP "")
   # libmingw32's main, which calls WinMain, comes after the shell library on
   # the link line; asking for WinMain up front pulls it out of the library.
   # 32-bit x86 decorates the stdcall name.
@@ -69,17 +75,9 @@ if(MINGW)
   endif()
 endif()
 
+# What the zip holds (scripts/package packs it): the program in bin/, and the
+# README with its pictures and the licence beside bin/.
 install(TARGETS tower RUNTIME DESTINATION bin)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . OPTIONAL)
-
-set(CPACK_GENERATOR ZIP)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_NAME tower)
-set(CPACK_PACKAGE_VENDOR tower)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(CPACK_PACKAGE_FILE_NAME tower-${PROJECT_VERSION}-win32)
-else()
-  set(CPACK_PACKAGE_FILE_NAME tower-${PROJECT_VERSION}-win64)
-endif()
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A tower of colour-blended triangles, full screen in 16-bit colour")
-include(CPack)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/tower.webp ${PROJECT_SOURCE_DIR}/docs/tower.png
+        DESTINATION docs)

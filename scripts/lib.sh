@@ -52,9 +52,16 @@ TOWER_TEST_PACKAGES=(
     "${TOWER_WEB_PACKAGES[@]}" "${TOWER_BROWSER_PACKAGES[@]}"
 )
 
-# What making and checking the Linux packages needs, beyond building.
-TOWER_PACKAGE_PACKAGES=(python3 file dpkg-dev lintian desktop-file-utils libpng-dev
-    xvfb xauth xdotool)
+# What packing the release files needs beyond building (git dates them by
+# the last commit), what the .deb adds (cpack reads the program's libraries
+# with file and dpkg-shlibdeps), and what checking the Linux packages adds.
+TOWER_RELEASE_PACKAGES=(python3 git)
+TOWER_DEB_PACKAGES=(file dpkg-dev)
+TOWER_PACKAGE_PACKAGES=("${TOWER_RELEASE_PACKAGES[@]}" "${TOWER_DEB_PACKAGES[@]}"
+    lintian desktop-file-utils libpng-dev xvfb xauth xdotool)
+# What cross-compiling both Windows executables needs beyond cmake and make.
+TOWER_WINDOWS_PACKAGES=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+    g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64)
 # What making the icon (on the pixel tests' offscreen GL) and the README's
 # animation need, beyond building.
 TOWER_PICTURE_PACKAGES=(libegl-dev libegl-mesa0 python3 imagemagick icoutils

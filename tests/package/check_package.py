@@ -1,25 +1,34 @@
 #!/usr/bin/env python3
 """Build the Linux packages and check what a user gets from them.
 
-Usage: check_package.py [--build-dir DIR] [--install]
+Usage: check_package.py [--build-dir DIR] [--install] [--reproducible]
 
 Without --build-dir, the program alone is configured and built with the
-linux-program preset. cpack then makes the .deb and the .tar.gz, and this checks:
-  - both hold exactly the program, its menu entry, icons, manual page and
-    docs, and nothing else (no tests, no benchmarks);
+linux-program preset. scripts/package's own code then makes the .deb and the
+.tar.gz, and this checks:
+  - both hold exactly the program, its menu entry, icons, manual page, docs
+    with the README's pictures, and the licence (Debian's copyright file in
+    the .deb, LICENSE in the tarball), and nothing else;
+  - the tarball's program, installed by cmake --install --strip, is the
+    .deb's, byte for byte;
+  - the copyright file states LICENSE;
   - the .deb's Depends are the packages that own the libraries the binary
     links (read here with readelf and dpkg -S, not through CPack);
   - the menu entry passes desktop-file-validate and names the installed
     program and icon; the icons have the sizes their folders claim; the
     changelog's newest entry is the package's version;
-  - lintian finds no error but those that need a licence text, and no
-    warning that is not explained below;
+  - lintian reports no error and no warning, and no info tag that is not
+    explained below;
   - the packaged program, started as the menu entry's Exec line starts it, on
     a private Xvfb, shows the tower (tower_screen_check) and ends with 0 on
     Escape.
 With --install the .deb is installed with apt-get, dependencies and all, and
 the installed program is the one run: for a fresh machine, since it changes
 the system. Without it the program runs from the unpacked .deb.
+With --reproducible, scripts/package also builds every release file in two
+copies of the tree, in different folders, one after the other, the second in
+another time zone, locale and umask; both SHA256SUMS must be the same, and the
+zips and the web page hold what they should.
 """
 
 import argparse
@@ -34,12 +43,14 @@ import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import release  # noqa: E402 (scripts/package's code: the packages are made as it makes them)
 from xvfb import xvfb  # noqa: E402 (the scripts' one way to start Xvfb)
 
-# What the packages install, relative to the prefix.
+# What both packages install, relative to the prefix.
 EXPECTED_FILES = {
     "bin/tower",
     "share/applications/tower.desktop",
@@ -48,13 +59,19 @@ EXPECTED_FILES = {
     "share/icons/hicolor/256x256/apps/tower.png",
     "share/man/man1/tower.1.gz",
     "share/doc/tower/README.md",
+    "share/doc/tower/docs/tower.webp",
+    "share/doc/tower/docs/tower.png",
     "share/doc/tower/changelog.gz",
 }
+# The licence: the .deb states it in Debian's copyright file, the tarball in LICENSE.
+DEB_LICENCE = "share/doc/tower/copyright"
+TARBALL_LICENCE = "share/doc/tower/LICENSE"
 
-# lintian errors that only a licence text can mend; none is chosen yet.
-AWAITING_LICENCE = {"no-copyright-file"}
-# lintian warnings that are kept, each with its reason. None so far.
-KEPT_WARNINGS = {}
+# lintian's info tags that stay, each with the reason it stays. None does.
+EXPLAINED_INFO = {}
+
+# What the zips and the web page's folder hold, under their top folders.
+ZIP_FILES = {"bin/tower.exe", "README.md", "LICENSE", "docs/tower.webp", "docs/tower.png"}
 
 SCREEN = "1024x768x24"
 
@@ -84,25 +101,19 @@ def output(args, **kwargs):
     return run(args, capture_output=True, text=True, **kwargs).stdout
 
 
-def build_packages(build_dir, configure):
-    jobs = os.environ.get("TOWER_JOBS", "2")
+def build_packages(build_dir, configure, out):
     if configure:
-        run(["cmake", "--preset", "linux-program"], cwd=ROOT, stdout=subprocess.DEVNULL)
-    run(["cmake", "--build", build_dir, "--target", "tower", "-j", jobs],
-        stdout=subprocess.DEVNULL)
-    for old in glob.glob(os.path.join(build_dir, "tower*.deb")) + \
-            glob.glob(os.path.join(build_dir, "tower*.tar.gz")):
-        os.remove(old)
+        release.build_preset("linux-program")
+    else:
+        run(["cmake", "--build", build_dir, "--target", "tower", "-j",
+             os.environ.get("TOWER_JOBS", "2")], stdout=subprocess.DEVNULL)
     started = time.monotonic()
-    run(["cpack"], cwd=build_dir, stdout=subprocess.DEVNULL)
-    debs = glob.glob(os.path.join(build_dir, "tower_*.deb"))
-    tarballs = glob.glob(os.path.join(build_dir, "tower-*.tar.gz"))
-    if len(debs) != 1 or len(tarballs) != 1:
-        sys.exit(f"cpack made {debs + tarballs}; expected one .deb and one .tar.gz")
-    print(f"cpack: {os.path.basename(debs[0])} ({os.path.getsize(debs[0])} bytes), "
-          f"{os.path.basename(tarballs[0])} ({os.path.getsize(tarballs[0])} bytes) "
+    os.umask(0o022)
+    deb, tarball = release.package_linux(build_dir, out, release.source_date_epoch())
+    print(f"packed: {os.path.basename(deb)} ({os.path.getsize(deb)} bytes), "
+          f"{os.path.basename(tarball)} ({os.path.getsize(tarball)} bytes) "
           f"in {time.monotonic() - started:.0f} s")
-    return debs[0], tarballs[0]
+    return deb, tarball
 
 
 def build_screen_check(build_dir):
@@ -128,9 +139,9 @@ def files_under(top):
     return found
 
 
-def compare_files(checks, name, found):
-    missing = sorted(EXPECTED_FILES - found)
-    extra = sorted(found - EXPECTED_FILES)
+def compare_files(checks, name, found, expected):
+    missing = sorted(expected - found)
+    extra = sorted(found - expected)
     detail = "".join([f"missing: {m}\n" for m in missing] + [f"unexpected: {e}\n" for e in extra])
     checks.report(not detail, name, detail)
 
@@ -228,27 +239,46 @@ def check_icons(checks, prefix):
 
 
 def check_lintian(checks, deb):
-    result = run(["lintian", "--display-level", ">=warning", deb], capture_output=True,
-                 text=True, check=False)
-    errors, warnings, other = [], [], []
+    result = run(["lintian", "--display-info", deb], capture_output=True, text=True, check=False)
+    unexplained = []
     for line in result.stdout.splitlines():
         kind, _, rest = line.partition(": ")
         tag = rest.partition(": ")[2].split(" ")[0]
-        if kind == "E":
-            (other if tag in AWAITING_LICENCE else errors).append(line)
-        elif kind == "W":
-            (other if tag in KEPT_WARNINGS else warnings).append(line)
-    # lintian exits with 2 when it reports an error, allowed or not, and with
-    # 1 when it could not do its work.
-    reported_error = any(line.startswith("E: ") for line in result.stdout.splitlines())
-    crashed = result.returncode not in (0, 2) or (result.returncode == 2 and not reported_error)
-    detail = result.stdout
-    if other:
-        detail += "(allowed: " + ", ".join(sorted(AWAITING_LICENCE | set(KEPT_WARNINGS))) + \
-            ", see check_package.py)"
-    if crashed:
-        detail += result.stderr
-    checks.report(not errors and not warnings and not crashed, "lintian", detail)
+        if kind != "I" or tag not in EXPLAINED_INFO:
+            unexplained.append(line)
+        else:
+            print(f"  lintian: {line} (kept: {EXPLAINED_INFO[tag]})")
+    # lintian exits with 2 when it reports an error, and with 1 when it could
+    # not do its work.
+    ok = not unexplained and result.returncode == 0
+    checks.report(ok, "lintian: no error, no warning, no unexplained info tag",
+                  "\n".join(unexplained) + ("" if result.returncode in (0, 2) else result.stderr))
+
+
+def check_stripped(checks, deb_prefix, tarball_top, build_dir):
+    """Both install routes give the same stripped program."""
+    with open(os.path.join(deb_prefix, "bin", "tower"), "rb") as f:
+        packaged = f.read()
+    with open(os.path.join(tarball_top, "bin", "tower"), "rb") as f:
+        installed = f.read()
+    sections = output(["readelf", "-S", "-W", os.path.join(deb_prefix, "bin", "tower")])
+    ok = packaged == installed and ".symtab" not in sections and ".debug_" not in sections
+    checks.report(ok, "the .deb's and the tarball's program are the same, stripped",
+                  f"{len(packaged)} and {len(installed)} bytes, "
+                  f"{os.path.getsize(os.path.join(build_dir, 'tower'))} unstripped")
+
+
+def check_copyright(checks, deb_prefix):
+    """Debian's copyright file states LICENSE: its copyright line and its text."""
+    with open(os.path.join(deb_prefix, DEB_LICENCE)) as f:
+        fields = f.read()
+    with open(os.path.join(ROOT, "LICENSE")) as f:
+        holder, _, text = f.read().partition("\n\n")
+    stated = fields.partition("\nLicense: Zlib\n")[2]
+    unindented = "\n".join("" if line == " ." else line[1:] for line in stated.splitlines())
+    ok = ("\nCopyright: " + holder.removeprefix("Copyright (C) ") + "\n") in fields and \
+        unindented.strip() == text.strip()
+    checks.report(ok, "the copyright file states LICENSE", "" if ok else fields)
 
 
 def check_running(checks, command, path, screen_check):
@@ -292,38 +322,111 @@ def check_running(checks, command, path, screen_check):
                 print("  program output:\n  | " + text.replace("\n", "\n  | "))
 
 
+def copy_tree(dest):
+    """The tree as scripts/test builds it: every file git does not ignore."""
+    listed = output(["git", "-C", ROOT, "ls-files", "-z", "--cached", "--others",
+                     "--exclude-standard"]).split("\0")
+    for name in filter(None, listed):
+        source = os.path.join(ROOT, name)
+        if os.path.lexists(source):
+            os.makedirs(os.path.dirname(os.path.join(dest, name)), exist_ok=True)
+            shutil.copy2(source, os.path.join(dest, name), follow_symlinks=False)
+
+
+def check_reproducible(checks):
+    """Every release file built twice, in different folders, at different times."""
+    epoch = str(release.source_date_epoch())
+    base = tempfile.mkdtemp(prefix="tower-twice-")
+    trees = [os.path.join(base, "one", "tower"),
+             os.path.join(base, "a", "second", "checkout", "elsewhere")]
+    # The second build also sees another time zone (UTC+14), locale and umask.
+    variations = [{}, {"TZ": "TOWER-14", "LC_ALL": "C", "umask": "077"}]
+    sums = []
+    for tree, variation in zip(trees, variations):
+        copy_tree(tree)
+        env = dict(os.environ, SOURCE_DATE_EPOCH=epoch,
+                   **{k: v for k, v in variation.items() if k != "umask"})
+        started = time.monotonic()
+        result = run(["bash", "-c", f"umask {variation.get('umask', '022')} && "
+                      "exec scripts/package"], cwd=tree, env=env, capture_output=True,
+                     text=True, check=False)
+        if result.returncode != 0:
+            checks.report(False, f"scripts/package in {tree}", result.stdout + result.stderr)
+            return
+        print(f"scripts/package in {tree}: {time.monotonic() - started:.0f} s")
+        with open(os.path.join(tree, "build", "release", "SHA256SUMS")) as f:
+            sums.append(f.read())
+    same = sums[0] == sums[1]
+    first, second = ({line.split("  ", 1)[1]: line for line in text.splitlines()} for text in sums)
+    differ = sorted(name for name in first.keys() | second.keys()
+                    if first.get(name) != second.get(name))
+    checks.report(same, "the release files built in two folders are the same bytes",
+                  sums[0] if same else f"they differ: {', '.join(differ)}\n"
+                  f"both trees are kept under {base} (build/release in each)")
+    if same:
+        check_release_contents(checks, os.path.join(trees[0], "build", "release"), sums[0])
+        shutil.rmtree(base)
+
+
+def check_release_contents(checks, out, sums):
+    """The zips and the web page hold what they should; SHA256SUMS lists them all."""
+    listed = {line.split("  ", 1)[1] for line in sums.splitlines()}
+    on_disk = files_under(out) - {"SHA256SUMS"}
+    problems = [f"SHA256SUMS lists {sorted(listed)}, the folder holds {sorted(on_disk)}"] \
+        if listed != on_disk else []
+    for path in sorted(glob.glob(os.path.join(out, "*.zip"))):
+        top = os.path.basename(path)[:-len(".zip")]
+        with zipfile.ZipFile(path) as archive:
+            names = {n[len(top) + 1:] for n in archive.namelist() if not n.endswith("/")}
+        if names != ZIP_FILES:
+            problems.append(f"{top}.zip holds {sorted(names)}")
+    webs = {f for f in listed if "/" in f}
+    if {os.path.basename(f) for f in webs} != set(release.WEB_FILES):
+        problems.append(f"the web page's folder holds {sorted(webs)}")
+    kinds = sorted(os.path.splitext(f)[1] for f in listed if "/" not in f)
+    if kinds != [".deb", ".gz", ".zip", ".zip"]:
+        problems.append(f"the release files are {sorted(listed)}")
+    checks.report(not problems, "the release folder: .deb, tarball, two zips, the web page",
+                  "\n".join(problems))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build-dir", help="an existing Linux build to package")
     parser.add_argument("--install", action="store_true",
                         help="install the .deb with apt-get and run the installed program")
+    parser.add_argument("--reproducible", action="store_true",
+                        help="also build every release file twice, in two folders, and compare")
     args = parser.parse_args()
     # Our lines and the tools' own output, in the order they happened.
     sys.stdout.reconfigure(line_buffering=True)
 
     started = time.monotonic()
     build_dir = os.path.abspath(args.build_dir or os.path.join(ROOT, "build", "linux-program"))
-    deb, tarball = build_packages(build_dir, configure=args.build_dir is None)
-    screen_check = build_screen_check(build_dir)
     checks = Checks()
 
     with tempfile.TemporaryDirectory() as work:
+        deb, tarball = build_packages(build_dir, args.build_dir is None, work)
+        screen_check = build_screen_check(build_dir)
         unpacked = os.path.join(work, "deb")
         run(["dpkg-deb", "--extract", deb, unpacked])
         prefix = os.path.join(unpacked, "usr")
         # Anything outside /usr keeps its full path and shows as unexpected.
-        compare_files(checks, ".deb holds the program, menu entry, icons and docs only",
+        compare_files(checks, ".deb holds the program, menu entry, icons, docs and copyright only",
                       {f[len("usr/"):] if f.startswith("usr/") else "/" + f
-                       for f in files_under(unpacked)})
+                       for f in files_under(unpacked)}, EXPECTED_FILES | {DEB_LICENCE})
 
         untarred = os.path.join(work, "tgz")
         os.mkdir(untarred)
         run(["tar", "-xzf", tarball, "-C", untarred])
         tops = os.listdir(untarred)
         top = os.path.join(untarred, tops[0]) if len(tops) == 1 else untarred
-        compare_files(checks, ".tar.gz holds the same, under one folder",
-                      files_under(top) if len(tops) == 1 else {"(no single top folder)"})
+        compare_files(checks, ".tar.gz holds the same with LICENSE, under one folder",
+                      files_under(top) if len(tops) == 1 else {"(no single top folder)"},
+                      EXPECTED_FILES | {TARBALL_LICENCE})
 
+        check_stripped(checks, prefix, top, build_dir)
+        check_copyright(checks, prefix)
         check_depends(checks, deb, os.path.join(prefix, "bin", "tower"))
         command = check_menu_entry(checks, prefix)
         check_icons(checks, prefix)
@@ -341,6 +444,9 @@ def main():
             checks.report(False, "the menu entry's program is on PATH", command[0])
         else:
             check_running(checks, command, path, screen_check)
+
+    if args.reproducible:
+        check_reproducible(checks)
 
     print(f"package: {checks.passed} passed, {checks.failed} failed "
           f"in {time.monotonic() - started:.0f} s")
