@@ -75,7 +75,8 @@ class TowerSession {
     {
         return PressKey("Escape", error);
     }
-    // Press or release Escape alone.
+    // Press or release a key alone: an X keysym name, or a keycode's number.
+    bool Key(const std::string &key, bool down, std::string *error);
     bool Escape(bool down, std::string *error)
     {
         return Key("Escape", down, error);
@@ -88,7 +89,6 @@ class TowerSession {
   private:
     bool StartServer(int width, int height, int depth, std::string *error,
                      const std::vector<std::string> &xvfbArgs = {}, const Arrange &arrange = {});
-    bool Key(const std::string &key, bool down, std::string *error);
     bool StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
                       std::string *error);
 
