@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -117,6 +118,71 @@ TEST(TowerWindow, TakesThePrimaryOutputNotTheWholeScreen)
         << error;
     ExpectCovers(session, 0, 0, 1024, 768);
     EXPECT_EQ(session.Stderr(), "");
+}
+
+// A window's CARDINAL property, empty when it has none.
+std::vector<long> Cardinals(Display *x, Window window, const char *name)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1 << 20, False, XA_CARDINAL,
+                           &type, &format, &count, &after, &data) == Success &&
+        data) {
+        const long *longs = reinterpret_cast<const long *>(data);
+        values.assign(longs, longs + count);
+        XFree(data);
+    }
+    return values;
+}
+
+// What a desktop reads to name the program and end it when it hangs: its
+// process and host, and its icon at 16, 32 and 48 pixels, the largest the
+// same picture as the installed 48-pixel PNG wherever that is opaque or
+// clear.
+TEST(TowerWindow, TellsTheDesktopItsProcessHostAndIcon)
+{
+    TowerSession session;
+    std::string error;
+    ASSERT_TRUE(session.Start(640, 480, 24, &error)) << error;
+    Display *x = session.X();
+    const Window window = session.TowerWindow();
+    EXPECT_EQ(Cardinals(x, window, "_NET_WM_PID"),
+              std::vector<long>{static_cast<long>(session.Program().Pid())});
+    XTextProperty machine{};
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    ASSERT_TRUE(XGetWMClientMachine(x, window, &machine));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(machine.value), machine.nitems), host);
+    XFree(machine.value);
+
+    const std::vector<long> icon = Cardinals(x, window, "_NET_WM_ICON");
+    size_t at = 0;
+    for (long size : {16, 32, 48}) {
+        ASSERT_LE(at + 2, icon.size());
+        EXPECT_EQ(icon[at], size);
+        EXPECT_EQ(icon[at + 1], size);
+        at += 2 + static_cast<size_t>(size * size);
+    }
+    ASSERT_EQ(at, icon.size());
+    e2e::Screenshot png;
+    ASSERT_TRUE(e2e::LoadPng(TOWER_ICON_48_PNG, &png, &error)) << error;
+    const long *argb = icon.data() + icon.size() - 48 * 48;
+    int opaque = 0;
+    for (int i = 0; i < 48 * 48; ++i) {
+        const unsigned long pixel = static_cast<unsigned long>(argb[i]) & 0xFFFFFFFFUL;
+        const unsigned alpha = pixel >> 24;
+        // libpng lays the PNG over black: only these two compare exactly.
+        if (alpha == 0xFF || alpha == 0) {
+            EXPECT_EQ(alpha == 0 ? 0 : pixel & 0xFFFFFF, png.pixels[static_cast<size_t>(i)])
+                << "pixel " << i % 48 << "," << i / 48;
+        }
+        opaque += alpha == 0xFF;
+    }
+    EXPECT_GT(opaque, 48 * 48 / 10) << "the icon is nearly all clear";
 }
 
 // Wait until the program has presented something other than black within
