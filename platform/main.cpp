@@ -12,18 +12,17 @@ namespace {
 // What RunCommandLine returns when the program should start.
 constexpr int kStart = -1;
 
-const char kUsage[] =
-    "Usage: tower [--help | --version]\n"
-    "\n"
-    "Covers the primary monitor with an animated tower of colour-blended\n"
-    "triangles until Escape is pressed or the window is closed.\n"
-    "\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "\n"
-    "Exit status: 0 after a normal quit (Escape, closing the window, SIGINT or\n"
-    "SIGTERM); 1 when the program cannot start (no display, no OpenGL); 2 for\n"
-    "an unknown option.\n";
+const char kUsage[] = "Usage: tower [--help | --version]\n"
+                      "\n"
+                      "Covers the primary monitor with an animated tower of colour-blended\n"
+                      "triangles until Escape is pressed or the window is closed.\n"
+                      "\n"
+                      "  --help     show this help and exit\n"
+                      "  --version  show the version and exit\n"
+                      "\n"
+                      "Exit status: 0 after a normal quit (Escape, closing the window, SIGINT or\n"
+                      "SIGTERM); 1 when the program cannot start (no display, no OpenGL); 2 for\n"
+                      "an unknown option.\n";
 
 // Handle the options, which need no display. Returns the exit code when
 // they end the program, or kStart. tower.exe has none of this: a Win32
@@ -39,8 +38,7 @@ int RunCommandLine(int argc, char **argv)
             std::puts("tower " TOWER_VERSION);
             return 0;
         }
-        std::fprintf(stderr, "tower: unknown option '%s'\nTry 'tower --help' for more.\n",
-                     argv[i]);
+        std::fprintf(stderr, "tower: unknown option '%s'\nTry 'tower --help' for more.\n", argv[i]);
         return 2;
     }
     return kStart;

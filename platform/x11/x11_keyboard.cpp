@@ -176,8 +176,8 @@ void RefreshKeyboard()
     // Always returns 1: the range came with the connection.
     XDisplayKeycodes(g_x11.display, &first, &last);
     int perKeycode = 0;
-    KeySym *map = XGetKeyboardMapping(g_x11.display, static_cast<KeyCode>(first),
-                                      last - first + 1, &perKeycode);
+    KeySym *map = XGetKeyboardMapping(g_x11.display, static_cast<KeyCode>(first), last - first + 1,
+                                      &perKeycode);
     if (map == nullptr) {
         X11ReportError("cannot read the keyboard mapping");
         return;

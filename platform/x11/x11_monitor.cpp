@@ -177,9 +177,9 @@ void X11ScreenSize(int *width, int *height)
 LONG X11SetDisplayMode(int width, int height, int bitsPerPixel)
 {
     char detail[160];
-    if (const char *refusal = platform::FixedModeRefusal(width, height, bitsPerPixel,
-                                                         g_x11.primary.width, g_x11.primary.height,
-                                                         "screen", detail, sizeof detail)) {
+    if (const char *refusal =
+            platform::FixedModeRefusal(width, height, bitsPerPixel, g_x11.primary.width,
+                                       g_x11.primary.height, "screen", detail, sizeof detail)) {
         X11ReportError(refusal, detail);
         return DISP_CHANGE_BADMODE;
     }

@@ -64,9 +64,9 @@ struct WindowSlot {
     // Where the client area's corner is, in root-window coordinates.
     int x;
     int y;
-    bool mapped;      // what the server last said
-    bool reparented;  // into a window manager's frame
-    bool onMonitor;   // a pop-up made to cover the primary monitor, and kept there
+    bool mapped;     // what the server last said
+    bool reparented; // into a window manager's frame
+    bool onMonitor;  // a pop-up made to cover the primary monitor, and kept there
 };
 
 // A monitor's rectangle in root coordinates.

@@ -93,8 +93,7 @@ struct Face {
     bool showsCaption = false;
 };
 
-bool ShowsInk(const e2e::Screenshot &shot, int left, int top, int right, int bottom,
-              const Ink &ink)
+bool ShowsInk(const e2e::Screenshot &shot, int left, int top, int right, int bottom, const Ink &ink)
 {
     for (int y = std::max(top, 0); y + ink.height <= std::min(bottom, shot.height); ++y) {
         for (int x = std::max(left, 0); x + ink.width <= std::min(right, shot.width); ++x) {

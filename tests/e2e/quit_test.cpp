@@ -161,8 +161,9 @@ TEST(TowerQuit, EscapeOnARemappedKeyEndsIt)
         EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0)
             << exit.Describe() << " after " << took.count() << " ms";
         EXPECT_EQ(session.Stderr(),
-                  rawKeys ? "" : "tower: no XInput 2.1 raw key events; reading the keyboard "
-                                 "on every poll instead\n");
+                  rawKeys ? ""
+                          : "tower: no XInput 2.1 raw key events; reading the keyboard "
+                            "on every poll instead\n");
     }
 }
 

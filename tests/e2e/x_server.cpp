@@ -402,14 +402,14 @@ bool SetPrimaryOutput(Display *display, int width, int height, std::string *erro
         }
         return false;
     }
-    Status status =
-        XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0, &output, 1);
+    Status status = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0,
+                                     &output, 1);
     XRRSetOutputPrimary(display, root, output);
     XSync(display, False);
     XRRFreeScreenResources(resources);
     if (status != RRSetConfigSuccess || XRRGetOutputPrimary(display, root) != output) {
-        *error = "the X server refused a " + std::to_string(width) + "x" +
-                 std::to_string(height) + " mode or the primary output";
+        *error = "the X server refused a " + std::to_string(width) + "x" + std::to_string(height) +
+                 " mode or the primary output";
         return false;
     }
     return true;
@@ -481,8 +481,8 @@ bool ResizeScreen(Display *display, int width, int height, std::string *error)
     if (width > before.width || height > before.height) {
         setSize(std::max(width, before.width), std::max(height, before.height));
     }
-    Status status =
-        XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0, &output, 1);
+    Status status = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0,
+                                     &output, 1);
     setSize(width, height);
     XSync(display, False);
     XRRFreeScreenResources(resources);

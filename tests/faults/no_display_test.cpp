@@ -25,11 +25,19 @@ TEST(TowerCommandLine, AnswersWithoutADisplayAndSaysWhenThereIsNone)
     const Case cases[] = {
         {"no DISPLAY", {}, nullptr, 1, "", "tower: no X display to run on: DISPLAY is not set\n"},
         {"empty DISPLAY", {}, "", 1, "", "tower: no X display to run on: DISPLAY is empty\n"},
-        {"no server there", {}, ":65000", 1, "",
+        {"no server there",
+         {},
+         ":65000",
+         1,
+         "",
          "tower: cannot open the X display: DISPLAY is \":65000\"\n"},
         {"--help", {"--help"}, nullptr, 0, usage, ""},
         {"--version", {"--version"}, nullptr, 0, "tower 1.0\n", ""},
-        {"an unknown option", {"--fullscreen"}, nullptr, 2, "",
+        {"an unknown option",
+         {"--fullscreen"},
+         nullptr,
+         2,
+         "",
          "tower: unknown option '--fullscreen'\nTry 'tower --help' for more.\n"},
     };
     faults::TempDir dir;
