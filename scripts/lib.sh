@@ -46,7 +46,7 @@ TOWER_BROWSER_PACKAGES=(chromium)
 TOWER_TEST_PACKAGES=(
     libegl-dev libegl-mesa0
     libgtest-dev libbenchmark-dev libglfw3-dev libsdl2-dev libpng-dev
-    xvfb xauth xdotool x11-utils apitrace python3 valgrind
+    xvfb xauth xdotool x11-utils x11-xkb-utils apitrace python3 valgrind
     openbox weston xwayland
     g++-mingw-w64-i686-win32
     "${TOWER_WEB_PACKAGES[@]}" "${TOWER_BROWSER_PACKAGES[@]}"

@@ -18,6 +18,7 @@ void SetDisplayMode(int width, int height, int bits)
     if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) {
         // Teardown must not restore a mode that never changed.
         g_fullscreen = 0;
+        g_exitCode = 1;
         MessageBoxA(NULL, "Your system doesn't support this screen resolution", "Display Error",
                     MB_OK);
         TearDownGL();
@@ -51,6 +52,7 @@ void CreateMainWindow(HINSTANCE instance, int width, int height, int fullscreen)
     // Without a window nothing would ever post the quit request, and the
     // display would stay switched until someone pressed Escape.
     if (g_hWnd == NULL) {
+        g_exitCode = 1;
         MessageBoxA(NULL, "Failed to create the window", "Window Creation Error", MB_OK);
         TearDownGL();
     }

@@ -8,6 +8,7 @@ int g_width = 640;
 int g_height = 480;
 int g_fullscreen = 0;
 bool g_done = false;
+int g_exitCode = 0;
 
 void RestoreDisplayMode()
 {
@@ -20,7 +21,7 @@ void TearDownGL()
     // the display mode whatever state set-up left behind.
     wglMakeCurrent(g_hDC, NULL);
     wglDeleteContext(g_hRC);
-    PostQuitMessage(0);
+    PostQuitMessage(g_exitCode);
     if (g_fullscreen == 1) {
         RestoreDisplayMode();
     }

@@ -12,6 +12,9 @@ extern int g_width;
 extern int g_height;
 extern int g_fullscreen;
 extern bool g_done;
+// The exit code the quit request carries: 1 once any set-up step has failed,
+// so that a launcher can tell a program that never ran from a normal quit.
+extern int g_exitCode;
 
 // The pixel format every window asks for, and the index it was given.
 extern const PIXELFORMATDESCRIPTOR kPixelFormatTemplate;

@@ -33,10 +33,12 @@ void SetupPixelFormat()
     // owner. A failed choice still goes on to set format 0, which fails too.
     g_pixelFormat = ChoosePixelFormat(g_hDC, &pfd);
     if (g_pixelFormat == 0) {
+        g_exitCode = 1;
         MessageBoxA(g_hWnd, "Failed to find pixel format", "Pixel Format Error", MB_OK);
         TearDownGL();
     }
     if (!SetPixelFormat(g_hDC, g_pixelFormat, &pfd)) {
+        g_exitCode = 1;
         MessageBoxA(g_hWnd, "Failed to Set Pixel Format", "Pixel Format Error", MB_OK);
         TearDownGL();
     }
@@ -46,6 +48,7 @@ static void HandleCreate(HWND hwnd)
 {
     g_hDC = GetDC(hwnd);
     if (g_hDC == NULL) {
+        g_exitCode = 1;
         MessageBoxA(hwnd, "Failed to Get the Window Device Context", "Device Context Error", MB_OK);
         TearDownGL();
         return;
@@ -55,12 +58,14 @@ static void HandleCreate(HWND hwnd)
 
     g_hRC = wglCreateContext(g_hDC);
     if (g_hRC == NULL) {
+        g_exitCode = 1;
         MessageBoxA(hwnd, "Failed to Create the OpenGL Rendering Context",
                     "OpenGL Rendering Context Error", MB_OK);
         TearDownGL();
         return;
     }
     if (!wglMakeCurrent(g_hDC, g_hRC)) {
+        g_exitCode = 1;
         MessageBoxA(hwnd, "Failed to Make OpenGL Rendering Context Current",
                     "OpenGL Rendering Context Error", MB_OK);
         TearDownGL();

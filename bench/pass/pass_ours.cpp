@@ -73,7 +73,11 @@ bool OpenWindow(PassSize size)
 int main(int argc, char **argv)
 {
     const PassSize size = ParsePassSize(argc, argv);
-    platform::SetBackend(x11::OpenBackend());
+    const platform::Backend *backend = x11::OpenBackend();
+    if (backend == nullptr) {
+        return 1; // the backend has said why
+    }
+    platform::SetBackend(backend);
     if (!OpenWindow(size)) {
         std::fprintf(stderr, "pass ours: no window with a current GL context\n");
         return 1;

@@ -40,10 +40,11 @@ const platform::Backend *OpenBackend()
     PosixCatchCloseSignals();
     X11InstallErrorHandlers();
     PosixGuardFaults();
-    if (X11OpenDisplay()) {
-        GlxInit();
-        X11InitKeyboard();
+    if (!X11OpenDisplay()) {
+        return nullptr;
     }
+    GlxInit();
+    X11InitKeyboard();
     static const platform::Backend backend = Table();
     return &backend;
 }

@@ -7,9 +7,8 @@
 namespace x11 {
 
 // Connect to the X server named by DISPLAY and return the backend to install.
-// Without a server it says so once and still returns a backend, whose every
-// call then fails the way Win32's would, so the program ends through its
-// own failure paths.
+// Without a server it says so in one line, naming DISPLAY and what it holds,
+// and returns null.
 const platform::Backend *OpenBackend();
 
 // Give back the contexts and windows the program left, before it exits.

@@ -1,5 +1,7 @@
-// A message box's face: the "fixed" font where the server has it, the text
-// in lines over a centred OK button, drawn in black on the window's white.
+// A message box's face: the "fixed" font where the server has it, the
+// caption and the program's name over a rule where the box has no title bar,
+// the text in lines over a centred OK button, drawn in black on the window's
+// white.
 #include "x11_box_face.h"
 
 #include "x11_platform.h"
@@ -14,6 +16,8 @@ constexpr int kMargin = 16;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 26;
 constexpr int kMinWidth = 240;
+constexpr char kProgramName[] = "tower";
+constexpr int kProgramNameLength = sizeof kProgramName - 1;
 
 void LoadFont(X11BoxFace &face)
 {
@@ -43,6 +47,13 @@ void Layout(X11BoxFace &face, const char *text)
 {
     face.lineCount = 0;
     int widest = 0;
+    face.textTop = kMargin;
+    if (face.title != nullptr) {
+        face.titleLength = static_cast<int>(std::strlen(face.title));
+        widest = TextWidth(face, face.title, face.titleLength) + kMargin +
+                 TextWidth(face, kProgramName, kProgramNameLength);
+        face.textTop += face.lineHeight + kMargin;
+    }
     const char *line = text;
     while (face.lineCount < kBoxMaxLines) {
         const char *end = std::strchr(line, '\n');
@@ -60,7 +71,8 @@ void Layout(X11BoxFace &face, const char *text)
     }
     face.width = widest + 2 * kMargin;
     face.width = face.width < kMinWidth ? kMinWidth : face.width;
-    face.height = kMargin + face.lineCount * face.lineHeight + kMargin + kButtonHeight + kMargin;
+    face.height =
+        face.textTop + face.lineCount * face.lineHeight + kMargin + kButtonHeight + kMargin;
     face.button.x = static_cast<short>((face.width - kButtonWidth) / 2);
     face.button.y = static_cast<short>(face.height - kMargin - kButtonHeight);
     face.button.width = kButtonWidth;
@@ -69,8 +81,9 @@ void Layout(X11BoxFace &face, const char *text)
 
 } // namespace
 
-bool X11InitBoxFace(X11BoxFace &face, const char *text)
+bool X11InitBoxFace(X11BoxFace &face, const char *text, const char *title)
 {
+    face.title = title;
     Display *display = g_x11.display;
     face.gc = XCreateGC(display, g_x11.root, 0, nullptr);
     if (face.gc == nullptr) {
@@ -87,9 +100,19 @@ void X11DrawBoxFace(const X11BoxFace &face, Window window)
 {
     Display *display = g_x11.display;
     XClearWindow(display, window);
+    if (face.title != nullptr) {
+        XDrawString(display, window, face.gc, kMargin, kMargin + face.ascent, face.title,
+                    face.titleLength);
+        XDrawString(display, window, face.gc,
+                    face.width - kMargin - TextWidth(face, kProgramName, kProgramNameLength),
+                    kMargin + face.ascent, kProgramName, kProgramNameLength);
+        const int rule = face.textTop - kMargin / 2;
+        XDrawLine(display, window, face.gc, kMargin / 2, rule, face.width - kMargin / 2, rule);
+    }
     for (int i = 0; i < face.lineCount; ++i) {
-        XDrawString(display, window, face.gc, kMargin, kMargin + face.ascent + i * face.lineHeight,
-                    face.lines[i], face.lengths[i]);
+        XDrawString(display, window, face.gc, kMargin,
+                    face.textTop + face.ascent + i * face.lineHeight, face.lines[i],
+                    face.lengths[i]);
     }
     const XRectangle &b = face.button;
     XDrawRectangle(display, window, face.gc, b.x, b.y, b.width, b.height);

@@ -4,6 +4,7 @@
 
 #include <X11/Xatom.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace x11 {
@@ -12,16 +13,16 @@ State g_x11 = {};
 
 namespace {
 
-// Whether a window manager that follows EWMH runs and can make a window
-// full-screen. Its check window names itself, which tells a live manager
-// from a stale property left by one that died.
-bool DetectEwmhFullscreen()
+// Whether a window manager that follows EWMH runs, and what it can do. Its
+// check window names itself, which tells a live manager from a stale
+// property left by one that died.
+void DetectWindowManager()
 {
     const Atoms &a = g_x11.atoms;
     Window *rootCheck = nullptr;
     if (X11GetWindowProperty(g_x11.root, a.netSupportingWmCheck, XA_WINDOW,
                              reinterpret_cast<unsigned char **>(&rootCheck)) == 0) {
-        return false;
+        return;
     }
     const Window check = *rootCheck;
     XFree(rootCheck);
@@ -35,27 +36,31 @@ bool DetectEwmhFullscreen()
         if (count != 0) {
             XFree(selfCheck);
         }
-        return false;
+        return;
     }
     const bool live = *selfCheck == check;
     XFree(selfCheck);
     if (!live) {
-        return false;
+        return;
     }
+    g_x11.windowManager = true;
 
     Atom *supported = nullptr;
     const unsigned long atoms = X11GetWindowProperty(
         g_x11.root, a.netSupported, XA_ATOM, reinterpret_cast<unsigned char **>(&supported));
     bool state = false;
     bool fullscreen = false;
+    bool monitors = false;
     for (unsigned long i = 0; i < atoms; ++i) {
         state = state || supported[i] == a.netWmState;
         fullscreen = fullscreen || supported[i] == a.netWmStateFullscreen;
+        monitors = monitors || supported[i] == a.netWmFullscreenMonitors;
     }
     if (atoms != 0) {
         XFree(supported);
     }
-    return state && fullscreen;
+    g_x11.ewmhFullscreen = state && fullscreen;
+    g_x11.ewmhFullscreenMonitors = g_x11.ewmhFullscreen && monitors;
 }
 
 bool InternAtoms()
@@ -72,6 +77,8 @@ bool InternAtoms()
         {"UTF8_STRING", &a.utf8String},
         {"_NET_SUPPORTED", &a.netSupported},
         {"_NET_SUPPORTING_WM_CHECK", &a.netSupportingWmCheck},
+        {"_NET_WM_FULLSCREEN_MONITORS", &a.netWmFullscreenMonitors},
+        {"_NET_WM_ICON", &a.netWmIcon},
         {"_NET_WM_NAME", &a.netWmName},
         {"_NET_WM_PID", &a.netWmPid},
         {"_NET_WM_PING", &a.netWmPing},
@@ -104,10 +111,14 @@ bool X11OpenDisplay()
     g_x11.display = XOpenDisplay(nullptr);
     if (g_x11.display == nullptr) {
         const char *name = std::getenv("DISPLAY");
-        if (name == nullptr || name[0] == '\0') {
-            X11ReportError("no X display to run on (DISPLAY is not set)");
+        if (name == nullptr) {
+            X11ReportError("no X display to run on", "DISPLAY is not set");
+        } else if (name[0] == '\0') {
+            X11ReportError("no X display to run on", "DISPLAY is empty");
         } else {
-            X11ReportError("cannot open the X display", name);
+            char detail[300];
+            std::snprintf(detail, sizeof detail, "DISPLAY is \"%.256s\"", name);
+            X11ReportError("cannot open the X display", detail);
         }
         return false;
     }
@@ -119,7 +130,7 @@ bool X11OpenDisplay()
         g_x11.display = nullptr;
         return false;
     }
-    g_x11.ewmhFullscreen = DetectEwmhFullscreen();
+    DetectWindowManager();
     X11InitRandR();
     return true;
 }

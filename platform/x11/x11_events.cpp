@@ -57,9 +57,21 @@ void OnWindowEvent(WindowSlot &slot, XEvent &event)
         // quit message back, nor overflow the queue and lose the last size.
         while (XCheckTypedWindowEvent(g_x11.display, slot.handle, ConfigureNotify, &event)) {
         }
+        // Inside a manager's frame only its own (synthetic) events give the
+        // place on the screen; the server's are relative to the frame.
+        if (!slot.reparented || event.xconfigure.send_event) {
+            slot.x = event.xconfigure.x;
+            slot.y = event.xconfigure.y;
+        }
         platform::WindowResized(id, event.xconfigure.width, event.xconfigure.height);
         break;
+    case ReparentNotify:
+        slot.reparented = event.xreparent.parent != g_x11.root;
+        break;
     case MapNotify:
+        if (!slot.mapped && g_x11.ewmhFullscreen) {
+            X11AskForPrimaryMonitor(slot);
+        }
         slot.mapped = true;
         platform::WindowRestored(id);
         break;
@@ -102,14 +114,11 @@ bool X11HandleEvent(XEvent &event)
     if (X11HandleKeyEvent(event)) {
         return true;
     }
-    if (event.type == MappingNotify) {
-        // Returns 1 whatever it finds; it only drops Xlib's cached mapping.
-        XRefreshKeyboardMapping(&event.xmapping);
-        X11RefreshKeyboard();
-        return true;
-    }
     if (event.type == GenericEvent) {
         return false;
+    }
+    if (X11HandleScreenEvent(event)) {
+        return true;
     }
     WindowSlot *slot = X11SlotOfHandle(event.xany.window);
     if (slot == nullptr) {
@@ -127,9 +136,6 @@ void X11PumpEvents()
     // ends the program.
     if (PosixCloseRequested() && platform::CloseAllWindows()) {
         PosixClearCloseRequest();
-    }
-    if (g_x11.display == nullptr) {
-        return;
     }
     // XPending flushes and reads without blocking; XNextEvent then only
     // takes what has already arrived.

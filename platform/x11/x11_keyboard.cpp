@@ -1,8 +1,10 @@
 // The global key state behind GetAsyncKeyState: which keys are down whatever
 // window has the focus, kept from XInput2's raw key events so that polling
-// it every frame costs no trip to the server.
+// it every frame costs no trip to the server, and which keys type each
+// virtual key's symbol in the keyboard mapping of the moment.
 #include "x11_platform.h"
 
+#include <X11/XKBlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
@@ -14,24 +16,43 @@ namespace {
 constexpr int kVkReturn = 0x0D;
 constexpr int kVkSpace = 0x20;
 
-KeySym KeySymOf(int vkey)
+// The virtual key a symbol belongs to, or -1; a letter's is its capital.
+int VirtualKeyOf(KeySym sym)
 {
-    if (vkey == VK_ESCAPE) {
-        return XK_Escape;
+    if (sym == XK_Escape) {
+        return VK_ESCAPE;
     }
-    if (vkey == kVkReturn) {
-        return XK_Return;
+    if (sym == XK_Return) {
+        return kVkReturn;
     }
-    if (vkey == kVkSpace) {
-        return XK_space;
+    if (sym == XK_space) {
+        return kVkSpace;
     }
-    if (vkey >= '0' && vkey <= '9') {
-        return XK_0 + static_cast<KeySym>(vkey - '0');
+    if (sym >= XK_0 && sym <= XK_9) {
+        return '0' + static_cast<int>(sym - XK_0);
     }
-    if (vkey >= 'A' && vkey <= 'Z') {
-        return XK_a + static_cast<KeySym>(vkey - 'A');
+    if (sym >= XK_a && sym <= XK_z) {
+        return 'A' + static_cast<int>(sym - XK_a);
     }
-    return NoSymbol;
+    if (sym >= XK_A && sym <= XK_Z) {
+        return 'A' + static_cast<int>(sym - XK_A);
+    }
+    return -1;
+}
+
+void AddKeycode(int vkey, int keycode)
+{
+    Keyboard &k = g_x11.keyboard;
+    int &count = k.keycodeCount[vkey];
+    for (int i = 0; i < count; ++i) {
+        if (k.keycodes[vkey][i] == keycode) {
+            return;
+        }
+    }
+    // More keys than that typing one symbol is no keyboard anyone uses.
+    if (count < kKeycodesPerKey) {
+        k.keycodes[vkey][count++] = static_cast<KeyCode>(keycode);
+    }
 }
 
 void KeyDown(int keycode)
@@ -94,6 +115,84 @@ bool SelectRawKeys()
     return true;
 }
 
+// XKB tells a new keymap (setxkbmap) only to clients that ask; without XKB
+// the core MappingNotify comes to every client.
+void SelectKeymapChanges()
+{
+    Keyboard &k = g_x11.keyboard;
+    int opcode = 0;
+    int error = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (XkbQueryExtension(g_x11.display, &opcode, &k.xkbEventBase, &error, &major, &minor) ==
+        False) {
+        k.xkbEventBase = 0;
+        return;
+    }
+    const unsigned long changes = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+    if (XkbSelectEvents(g_x11.display, XkbUseCoreKbd, changes, changes) == False) {
+        X11ReportError("cannot follow the keyboard mapping through XKB");
+        k.xkbEventBase = 0;
+    }
+}
+
+// Whether the event says the keyboard mapping changed; Xlib's own copy of
+// it is brought up to date on the way.
+bool MappingChanged(XEvent &event)
+{
+    if (event.type == MappingNotify) {
+        // Returns 1 whatever it finds; it only drops Xlib's cached mapping.
+        XRefreshKeyboardMapping(&event.xmapping);
+        return event.xmapping.request != MappingPointer;
+    }
+    const int xkbEventBase = g_x11.keyboard.xkbEventBase;
+    if (xkbEventBase == 0 || event.type != xkbEventBase) {
+        return false;
+    }
+    auto *xkb = reinterpret_cast<XkbEvent *>(&event);
+    if (xkb->any.xkb_type != XkbMapNotify && xkb->any.xkb_type != XkbNewKeyboardNotify) {
+        return false;
+    }
+    // Xlib reads either kind of event through its map notify's fields.
+    if (XkbRefreshKeyboardMapping(&xkb->map) != Success) {
+        X11ReportError("cannot bring Xlib's copy of the keyboard mapping up to date");
+    }
+    return true;
+}
+
+// Find which keys type each virtual key's symbol.
+void RefreshKeyboard()
+{
+    // A virtual key no key types is never down, which is what
+    // GetAsyncKeyState says of a key the keyboard lacks on Win32 too. Every
+    // level and group of a key counts, as Win32 names a key by what it
+    // types in its layout, whatever the modifiers.
+    Keyboard &k = g_x11.keyboard;
+    for (int &count : k.keycodeCount) {
+        count = 0;
+    }
+    int first = 0;
+    int last = 0;
+    // Always returns 1: the range came with the connection.
+    XDisplayKeycodes(g_x11.display, &first, &last);
+    int perKeycode = 0;
+    KeySym *map = XGetKeyboardMapping(g_x11.display, static_cast<KeyCode>(first), last - first + 1,
+                                      &perKeycode);
+    if (map == nullptr) {
+        X11ReportError("cannot read the keyboard mapping");
+        return;
+    }
+    for (int keycode = first; keycode <= last && keycode < kKeycodes; ++keycode) {
+        for (int level = 0; level < perKeycode; ++level) {
+            const int vkey = VirtualKeyOf(map[(keycode - first) * perKeycode + level]);
+            if (vkey >= 0) {
+                AddKeycode(vkey, keycode);
+            }
+        }
+    }
+    XFree(map);
+}
+
 } // namespace
 
 void X11InitKeyboard()
@@ -102,7 +201,8 @@ void X11InitKeyboard()
     if (!g_x11.keyboard.rawEvents) {
         X11ReportError("no XInput 2.1 raw key events; reading the keyboard on every poll instead");
     }
-    X11RefreshKeyboard();
+    SelectKeymapChanges();
+    RefreshKeyboard();
     // Events only tell changes, so start from the keys already down: Escape
     // held while the program starts must count.
     QueryKeymap();
@@ -111,19 +211,16 @@ void X11InitKeyboard()
     }
 }
 
-void X11RefreshKeyboard()
-{
-    // A key the keyboard does not have gets keycode 0, and is never down,
-    // which is what GetAsyncKeyState says of it on Win32 too.
-    for (int vkey = 0; vkey < kVirtualKeys; ++vkey) {
-        const KeySym sym = KeySymOf(vkey);
-        g_x11.keyboard.keycodeOf[vkey] = sym != NoSymbol ? XKeysymToKeycode(g_x11.display, sym) : 0;
-    }
-}
-
 bool X11HandleKeyEvent(XEvent &event)
 {
     Keyboard &k = g_x11.keyboard;
+    if (MappingChanged(event)) {
+        RefreshKeyboard();
+        return true;
+    }
+    if (event.type == MappingNotify || (k.xkbEventBase != 0 && event.type == k.xkbEventBase)) {
+        return true;
+    }
     if (!k.rawEvents || event.type != GenericEvent || event.xcookie.extension != k.xiOpcode) {
         return false;
     }
@@ -151,20 +248,25 @@ bool X11HandleKeyEvent(XEvent &event)
 bool X11KeyState(int vkey, bool *pressedSinceLastCall)
 {
     *pressedSinceLastCall = false;
-    if (g_x11.display == nullptr || vkey < 0 || vkey >= kVirtualKeys) {
+    if (vkey < 0 || vkey >= kVirtualKeys) {
         return false;
     }
     Keyboard &k = g_x11.keyboard;
-    const KeyCode keycode = k.keycodeOf[vkey];
-    if (keycode == 0) {
+    const int count = k.keycodeCount[vkey];
+    if (count == 0) {
         return false;
     }
     if (!k.rawEvents) {
         QueryKeymap();
     }
-    *pressedSinceLastCall = k.pressed[keycode];
-    k.pressed[keycode] = false;
-    return k.down[keycode];
+    bool down = false;
+    for (int i = 0; i < count; ++i) {
+        const KeyCode keycode = k.keycodes[vkey][i];
+        down = down || k.down[keycode];
+        *pressedSinceLastCall = *pressedSinceLastCall || k.pressed[keycode];
+        k.pressed[keycode] = false;
+    }
+    return down;
 }
 
 } // namespace x11

@@ -36,21 +36,13 @@ struct Box {
 // Centred on its owner, or on the primary monitor when it has none.
 void Place(platform::BackendId owner, const Box &box, int *x, int *y)
 {
-    int areaX = 0;
-    int areaY = 0;
-    int areaWidth = 0;
-    int areaHeight = 0;
+    Monitor area = X11PrimaryMonitor();
     const WindowSlot *slot = X11SlotOfId(owner);
     if (slot != nullptr) {
-        areaX = slot->x;
-        areaY = slot->y;
-        areaWidth = slot->state->width;
-        areaHeight = slot->state->height;
-    } else {
-        X11PrimaryMonitor(&areaX, &areaY, &areaWidth, &areaHeight);
+        area = Monitor{slot->x, slot->y, slot->state->width, slot->state->height, -1};
     }
-    *x = areaX + (areaWidth - box.face.width) / 2;
-    *y = areaY + (areaHeight - box.face.height) / 2;
+    *x = area.x + (area.width - box.face.width) / 2;
+    *y = area.y + (area.height - box.face.height) / 2;
 }
 
 void SetProperties(const Box &box, platform::BackendId owner, const char *caption, int x, int y)
@@ -165,7 +157,8 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
 {
     Display *display = g_x11.display;
     Box box = {};
-    if (!X11InitBoxFace(box.face, text)) {
+    // A window manager shows the caption in the title bar it draws.
+    if (!X11InitBoxFace(box.face, text, g_x11.windowManager ? nullptr : caption)) {
         return;
     }
 
@@ -205,7 +198,7 @@ void X11MessageBox(platform::BackendId owner, const char *text, const char *capt
     X11SayMessageBox(caption, text);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
-    if (g_x11.display == nullptr || PosixCloseRequested()) {
+    if (PosixCloseRequested()) {
         return;
     }
     ShowBox(owner, text, caption);

@@ -30,6 +30,9 @@ namespace x11 {
 constexpr int kWindowSlots = 8;
 constexpr int kKeycodes = 256;
 constexpr int kVirtualKeys = 256;
+// Keys that may type one virtual key's symbol at once: Escape on its own key
+// and on Caps Lock, say.
+constexpr int kKeycodesPerKey = 8;
 // How many different failure reports are remembered, so as not to repeat them.
 constexpr int kReportsRemembered = 64;
 
@@ -41,6 +44,8 @@ struct Atoms {
     Atom netSupported;
     Atom netSupportingWmCheck;
     Atom netWmName;
+    Atom netWmFullscreenMonitors;
+    Atom netWmIcon;
     Atom netWmPid;
     Atom netWmPing;
     Atom netWmState;
@@ -59,7 +64,18 @@ struct WindowSlot {
     // Where the client area's corner is, in root-window coordinates.
     int x;
     int y;
-    bool mapped; // what the server last said
+    bool mapped;     // what the server last said
+    bool reparented; // into a window manager's frame
+    bool onMonitor;  // a pop-up made to cover the primary monitor, and kept there
+};
+
+// A monitor's rectangle in root coordinates.
+struct Monitor {
+    int x;
+    int y;
+    int width;
+    int height;
+    int index; // its Xinerama number, which EWMH names it by; -1 when unknown
 };
 
 struct Glx {
@@ -79,7 +95,10 @@ struct Keyboard {
     int xiOpcode;
     bool down[kKeycodes];
     bool pressed[kKeycodes]; // went down since its virtual key was last polled
-    KeyCode keycodeOf[kVirtualKeys];
+    // The keys whose symbols, in the current mapping, are each virtual key's.
+    KeyCode keycodes[kVirtualKeys][kKeycodesPerKey];
+    int keycodeCount[kVirtualKeys];
+    int xkbEventBase; // 0 without XKB
 };
 
 struct Reports {
@@ -97,13 +116,19 @@ struct Signals {
 };
 
 struct State {
-    Display *display; // null when there is no X server to talk to
+    Display *display; // null until X11OpenDisplay has connected
     int screen;
     Window root;
     Atoms atoms;
-    // An EWMH window manager that can make a window full-screen.
+    // An EWMH window manager runs: it draws the title bars. It may also
+    // make a window full-screen, and on a monitor that we name.
+    bool windowManager;
     bool ewmhFullscreen;
-    bool randr;
+    bool ewmhFullscreenMonitors;
+    bool randr;         // 1.3 or later
+    bool randrMonitors; // 1.5 or later
+    int randrEventBase;
+    Monitor primary; // as RandR last described it
     WindowSlot windows[kWindowSlots];
     Glx glx;
     Keyboard keyboard;
@@ -112,6 +137,11 @@ struct State {
 };
 
 extern State g_x11;
+
+// --- x11_icon.cpp, which make_x11_icon makes from icon/tower.ico
+// _NET_WM_ICON's data: the icon at 16, 32 and 48 pixels.
+extern const unsigned long kX11Icon[];
+extern const int kX11IconLongs;
 
 // --- x11_report.cpp: the one way to stderr
 // Say a failure, once: "tower: what: detail".
@@ -152,10 +182,16 @@ bool X11OpenDisplay();
 unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);
 
 // --- x11_monitor.cpp
+// Find the primary monitor, and follow the changes RandR announces.
 void X11InitRandR();
-// The primary monitor's rectangle in root coordinates: RandR's primary
-// output, else the whole X screen.
-void X11PrimaryMonitor(int *x, int *y, int *width, int *height);
+// What Win32 calls the primary monitor, whose corner is its 0,0: RandR's
+// primary monitor, else the one at the screen's origin, else the first;
+// before RandR 1.5 the primary output's CRTC, else the first lit one; the
+// whole screen without RandR.
+Monitor X11PrimaryMonitor();
+// Keep the primary monitor up to date from one event; false when it is not
+// one of RandR's.
+bool X11HandleScreenEvent(XEvent &event);
 void X11ScreenSize(int *width, int *height);
 
 // --- x11_window.cpp
@@ -170,8 +206,14 @@ platform::BackendId X11IdOf(const WindowSlot &slot);
 // Give a window the visual a pixel format needs.
 bool X11SetWindowVisual(WindowSlot &slot, Visual *visual, int depth);
 // What every top-level window of ours, message boxes included, tells the
-// window manager first: its title, its class, the protocols it follows.
+// window manager first: its title, class, icon, protocols, process and host.
 void X11SetTopLevelProperties(Window window, const char *title, const Atom *protocols, int count);
+// The primary monitor moved or changed size: the windows made to cover it
+// cover it again.
+void X11FollowPrimaryMonitor();
+// Ask the window manager to make a mapped window full-screen on the primary
+// monitor, where it can be told which.
+void X11AskForPrimaryMonitor(const WindowSlot &slot);
 
 // --- x11_events.cpp
 // Turn one X event into what the core hears; false when it concerns none of
@@ -181,10 +223,9 @@ void X11PumpEvents();
 
 // --- x11_keyboard.cpp
 void X11InitKeyboard();
-// Keep the key state up to date from one event; false when it is not a key event.
+// Keep the key state and the keyboard mapping up to date from one event;
+// false when it tells of neither.
 bool X11HandleKeyEvent(XEvent &event);
-// The keyboard mapping changed: find the keys again.
-void X11RefreshKeyboard();
 bool X11KeyState(int vkey, bool *pressedSinceLastCall);
 
 // --- x11_message_box.cpp

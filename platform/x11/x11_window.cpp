@@ -6,6 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
@@ -23,17 +24,14 @@ struct MotifWmHints {
 };
 constexpr unsigned long kMotifHintsDecorations = 1UL << 1;
 
-// Whether the window covers the whole primary monitor, as a full-screen
-// pop-up does.
+// Whether the window is a pop-up covering the whole primary monitor, as a
+// full-screen one does.
 bool CoversPrimary(const WindowSlot &slot)
 {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    X11PrimaryMonitor(&x, &y, &width, &height);
-    return slot.x <= x && slot.y <= y && slot.x + slot.state->width >= x + width &&
-           slot.y + slot.state->height >= y + height;
+    const Monitor m = X11PrimaryMonitor();
+    return (slot.state->style & WS_POPUP) != 0 && slot.x <= m.x && slot.y <= m.y &&
+           slot.x + slot.state->width >= m.x + m.width &&
+           slot.y + slot.state->height >= m.y + m.height;
 }
 
 // Everything a window manager reads before the window is first mapped.
@@ -44,9 +42,6 @@ void SetProperties(const WindowSlot &slot, Window window)
 
     const Atom protocols[] = {a.wmDeleteWindow, a.netWmPing};
     X11SetTopLevelProperties(window, slot.state->title, protocols, 2);
-    const long pid = static_cast<long>(getpid());
-    XChangeProperty(display, window, a.netWmPid, XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(&pid), 1);
 
     // The program placed the window itself; a window manager should not.
     XSizeHints sizeHints = {};
@@ -72,8 +67,9 @@ void SetProperties(const WindowSlot &slot, Window window)
                         reinterpret_cast<const unsigned char *>(&motif), 5);
         // A manager would otherwise keep its panels above a window the size
         // of the screen. On a bare server the window's own rectangle is all
-        // it takes.
-        if (g_x11.ewmhFullscreen && CoversPrimary(slot)) {
+        // it takes. A manager that cannot be told the monitor picks the one
+        // the window is on, which is why it is placed there before mapping.
+        if (g_x11.ewmhFullscreen && slot.onMonitor) {
             XChangeProperty(display, window, a.netWmState, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char *>(&a.netWmStateFullscreen), 1);
         }
@@ -170,6 +166,24 @@ void X11SetTopLevelProperties(Window window, const char *title, const Atom *prot
     char resClass[] = "Tower";
     XClassHint classHint = {resName, resClass};
     XSetClassHint(display, window, &classHint);
+    XChangeProperty(display, window, a.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(kX11Icon), kX11IconLongs);
+
+    // Together they let a desktop offer to end the program when it hangs.
+    const long pid = static_cast<long>(getpid());
+    XChangeProperty(display, window, a.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&pid), 1);
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) {
+        X11ReportError("cannot name this machine for the window manager", std::strerror(errno));
+    } else {
+        XTextProperty machine = {};
+        machine.value = reinterpret_cast<unsigned char *>(host);
+        machine.encoding = XA_STRING;
+        machine.format = 8;
+        machine.nitems = std::strlen(host);
+        XSetWMClientMachine(display, window, &machine);
+    }
     // The protocols are the one property Xlib checks itself, by interning
     // WM_PROTOCOLS; the others fail, if at all, as protocol errors.
     if (XSetWMProtocols(display, window, const_cast<Atom *>(protocols), count) == 0) {
@@ -179,9 +193,6 @@ void X11SetTopLevelProperties(Window window, const char *title, const Atom *prot
 
 platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, int y)
 {
-    if (g_x11.display == nullptr) {
-        return 0;
-    }
     WindowSlot *slot = nullptr;
     for (WindowSlot &candidate : g_x11.windows) {
         if (candidate.state == nullptr) {
@@ -195,16 +206,13 @@ platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, i
     }
 
     // Win32 puts the primary monitor's corner at 0,0; X puts the screen's.
-    int originX = 0;
-    int originY = 0;
-    int monitorWidth = 0;
-    int monitorHeight = 0;
-    X11PrimaryMonitor(&originX, &originY, &monitorWidth, &monitorHeight);
+    const Monitor primary = X11PrimaryMonitor();
 
     WindowSlot made = {};
     made.state = state;
-    made.x = x + originX;
-    made.y = y + originY;
+    made.x = x + primary.x;
+    made.y = y + primary.y;
+    made.onMonitor = CoversPrimary(made);
     if (!MakeXWindow(made, nullptr, 0, "cannot create the window", &made.handle, &made.colormap)) {
         return 0;
     }
@@ -258,6 +266,52 @@ void X11DestroyWindow(platform::BackendId window)
     }
     *slot = WindowSlot{};
     XFlush(g_x11.display);
+}
+
+void X11FollowPrimaryMonitor()
+{
+    const Monitor m = X11PrimaryMonitor();
+    for (WindowSlot &slot : g_x11.windows) {
+        if (slot.state == nullptr || slot.handle == None || !slot.onMonitor) {
+            continue;
+        }
+        // A manager that made the window full-screen keeps it so as the
+        // screen changes; moving it as well would fight it.
+        if (g_x11.ewmhFullscreen && slot.mapped) {
+            X11AskForPrimaryMonitor(slot);
+            continue;
+        }
+        // The program hears the new size from the ConfigureNotify this brings.
+        slot.x = m.x;
+        slot.y = m.y;
+        XMoveResizeWindow(g_x11.display, slot.handle, m.x, m.y, static_cast<unsigned>(m.width),
+                          static_cast<unsigned>(m.height));
+    }
+    XFlush(g_x11.display);
+}
+
+void X11AskForPrimaryMonitor(const WindowSlot &slot)
+{
+    const Monitor m = X11PrimaryMonitor();
+    if (!g_x11.ewmhFullscreenMonitors || !slot.onMonitor || m.index < 0) {
+        return;
+    }
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = slot.handle;
+    event.xclient.message_type = g_x11.atoms.netWmFullscreenMonitors;
+    event.xclient.format = 32;
+    // Top, bottom, left and right edge all on the one monitor; then "asked
+    // by an application".
+    event.xclient.data.l[0] = m.index;
+    event.xclient.data.l[1] = m.index;
+    event.xclient.data.l[2] = m.index;
+    event.xclient.data.l[3] = m.index;
+    event.xclient.data.l[4] = 1;
+    if (XSendEvent(g_x11.display, g_x11.root, False,
+                   SubstructureNotifyMask | SubstructureRedirectMask, &event) == 0) {
+        X11ReportError("cannot ask the window manager for the primary monitor");
+    }
 }
 
 void X11ShowWindow(platform::BackendId window, bool visible)

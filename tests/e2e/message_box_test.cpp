@@ -1,10 +1,13 @@
 // The set-up failure boxes on a real X server that has no GLX, bare and under
 // a window manager: each one is shown where the user can read it, on top and
-// with the focus, Return dismisses it, and the program then ends normally.
+// with the focus, with its caption in its face where no window manager draws
+// a title bar; Return dismisses it, and the program then ends with exit code 1.
 // gtest first: Xlib defines None and Bool as macros, which break its headers.
 #include <gtest/gtest.h>
 
 #include "tower_session.h"
+
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <chrono>
@@ -34,16 +37,80 @@ constexpr Box kBoxes[] = {
     {"OpenGL Rendering Context Error", "Failed to Create the OpenGL Rendering Context"},
 };
 
+// A text's ink as the server draws it in the "fixed" font the boxes use:
+// dark or not, row by row.
+struct Ink {
+    int width = 0;
+    int height = 0;
+    std::vector<bool> dark;
+};
+
+Ink InkOf(Display *x, const std::string &text)
+{
+    Ink ink;
+    XFontStruct *font = XLoadQueryFont(x, "fixed");
+    if (!font) {
+        return ink;
+    }
+    const int length = static_cast<int>(text.size());
+    ink.width = XTextWidth(font, text.c_str(), length);
+    ink.height = font->ascent + font->descent;
+    const int screen = DefaultScreen(x);
+    Pixmap pixmap = XCreatePixmap(x, DefaultRootWindow(x), static_cast<unsigned>(ink.width),
+                                  static_cast<unsigned>(ink.height),
+                                  static_cast<unsigned>(DefaultDepth(x, screen)));
+    GC gc = XCreateGC(x, pixmap, 0, nullptr);
+    XSetForeground(x, gc, WhitePixel(x, screen));
+    XFillRectangle(x, pixmap, gc, 0, 0, static_cast<unsigned>(ink.width),
+                   static_cast<unsigned>(ink.height));
+    XSetForeground(x, gc, BlackPixel(x, screen));
+    XSetFont(x, gc, font->fid);
+    XDrawString(x, pixmap, gc, 0, font->ascent, text.c_str(), length);
+    XImage *image = XGetImage(x, pixmap, 0, 0, static_cast<unsigned>(ink.width),
+                              static_cast<unsigned>(ink.height), AllPlanes, ZPixmap);
+    for (int y = 0; image && y < ink.height; ++y) {
+        for (int col = 0; col < ink.width; ++col) {
+            ink.dark.push_back(XGetPixel(image, col, y) == BlackPixel(x, screen));
+        }
+    }
+    if (image) {
+        XDestroyImage(image);
+    }
+    XFreeGC(x, gc);
+    XFreePixmap(x, pixmap);
+    XFreeFont(x, font);
+    return ink;
+}
+
 // What the screen shows where the box is: its white face, with dark text in
-// the upper half (the button is in the lower one). Anything on top of the box
-// would show instead.
+// the upper half (the button is in the lower one), and whether the ink of
+// the caption is there, black on white. Anything on top of the box would
+// show instead.
 struct Face {
     int white = 0;
     int dark = 0;
     int area = 0;
+    bool showsCaption = false;
 };
 
-Face LookAt(TowerSession &session, Window box, std::string *error)
+bool ShowsInk(const e2e::Screenshot &shot, int left, int top, int right, int bottom, const Ink &ink)
+{
+    for (int y = std::max(top, 0); y + ink.height <= std::min(bottom, shot.height); ++y) {
+        for (int x = std::max(left, 0); x + ink.width <= std::min(right, shot.width); ++x) {
+            bool same = !ink.dark.empty();
+            for (int i = 0; same && i < ink.width * ink.height; ++i) {
+                const unsigned rgb = shot.At(x + i % ink.width, y + i / ink.width);
+                same = rgb == (ink.dark[static_cast<size_t>(i)] ? 0u : 0xFFFFFFu);
+            }
+            if (same) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+Face LookAt(TowerSession &session, Window box, const Ink &caption, std::string *error)
 {
     Display *x = session.X();
     XWindowAttributes attrs{};
@@ -65,6 +132,7 @@ Face LookAt(TowerSession &session, Window box, std::string *error)
         }
     }
     face.area = attrs.width * attrs.height;
+    face.showsCaption = ShowsInk(shot, left, top, left + attrs.width, top + attrs.height, caption);
     return face;
 }
 
@@ -80,8 +148,12 @@ TEST_P(MessageBoxOn, EachBoxIsShownOnTopFocusedAndReturnDismissesIt)
     ASSERT_TRUE(session.StartWithoutGlx(800, 600, &error)) << error;
     Display *x = session.X();
     std::string said = "tower: the X server offers no GLX 1.3; OpenGL cannot be used\n";
+    // A window manager shows the caption in the title bar it draws.
+    const bool captionInFace = GetParam() == Desktop::kXvfb;
     for (const Box &expected : kBoxes) {
         SCOPED_TRACE(expected.text);
+        const Ink caption = InkOf(x, expected.caption);
+        ASSERT_FALSE(caption.dark.empty()) << "the server has no \"fixed\" font";
         said += std::string(expected.caption) + ": " + expected.text + "\n";
         Window box = e2e::WaitForViewableWindow(x, expected.caption, 10000);
         ASSERT_NE(box, 0u) << "no box; stderr: " << session.Stderr();
@@ -103,10 +175,11 @@ TEST_P(MessageBoxOn, EachBoxIsShownOnTopFocusedAndReturnDismissesIt)
         Face face;
         for (int waited = 0; waited < 2000 && !Readable(face); waited += 50) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            face = LookAt(session, box, &error);
+            face = LookAt(session, box, caption, &error);
         }
         EXPECT_TRUE(Readable(face)) << face.white << " white and " << face.dark
                                     << " dark pixels over its " << face.area << " " << error;
+        EXPECT_EQ(face.showsCaption, captionInFace);
 
         ASSERT_TRUE(session.PressKey("Return", &error)) << error;
         for (int waited = 0; waited < 2000 && e2e::WindowExists(x, box); waited += 20) {
@@ -115,7 +188,8 @@ TEST_P(MessageBoxOn, EachBoxIsShownOnTopFocusedAndReturnDismissesIt)
         ASSERT_FALSE(e2e::WindowExists(x, box)) << "Return did not dismiss it";
     }
     const e2e::Exit exit = session.Program().Wait(5000);
-    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0) << exit.Describe();
+    // Set-up failed, so the program did not run: it says so, as the boxes did.
+    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 1) << exit.Describe();
     EXPECT_EQ(session.Stderr(), said);
 }
 

@@ -6,6 +6,7 @@
 #include "tower_session.h"
 
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <chrono>
 #include <csignal>
 #include <sstream>
@@ -123,6 +124,47 @@ TEST(TowerQuit, EscapeHeldDownEndsItOnce)
     EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0)
         << exit.Describe() << " after " << took.count() << " ms with Escape held";
     EXPECT_EQ(session.Stderr(), "");
+}
+
+// Caps Lock made a second Escape (setxkbmap -option caps:escape) while the
+// program runs: it reads the new mapping and ends on that key, whether
+// XInput2 tells it of every key or, as XInput 2.0 cannot, it reads the
+// keyboard on each poll.
+TEST(TowerQuit, EscapeOnARemappedKeyEndsIt)
+{
+    constexpr int kCapsLock = 66; // on the server's evdev keyboard
+    for (bool rawKeys : {true, false}) {
+        SCOPED_TRACE(rawKeys ? "XInput 2.1 or later" : "XInput 2.0");
+        TowerSession session;
+        std::vector<std::string> wrapper;
+        if (!rawKeys) {
+            wrapper = {"env", std::string("LD_PRELOAD=") + TOWER_XINPUT20};
+        }
+        std::string error;
+        ASSERT_TRUE(session.Start(800, 600, 24, &error, wrapper)) << error;
+        const e2e::Exit remap = session.Run({"setxkbmap", "-option", "caps:escape"}, 10000, &error);
+        ASSERT_TRUE(remap.exited && remap.byCode && remap.code == 0) << remap.Describe() << error;
+        int perKeycode = 0;
+        KeySym *syms = XGetKeyboardMapping(session.X(), kCapsLock, 1, &perKeycode);
+        ASSERT_NE(syms, nullptr);
+        const KeySym sym = syms[0];
+        XFree(syms);
+        ASSERT_EQ(sym, static_cast<KeySym>(XK_Escape)) << "setxkbmap did not remap Caps Lock";
+
+        auto start = std::chrono::steady_clock::now();
+        // Held until the program ends: a poll cannot miss it.
+        ASSERT_TRUE(session.Key(std::to_string(kCapsLock), true, &error)) << error;
+        const e2e::Exit exit = session.Program().Wait(kQuitMs);
+        ASSERT_TRUE(session.Key(std::to_string(kCapsLock), false, &error)) << error;
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0)
+            << exit.Describe() << " after " << took.count() << " ms";
+        EXPECT_EQ(session.Stderr(),
+                  rawKeys ? ""
+                          : "tower: no XInput 2.1 raw key events; reading the keyboard "
+                            "on every poll instead\n");
+    }
 }
 
 class TowerCloseOn : public ::testing::TestWithParam<Desktop> {};

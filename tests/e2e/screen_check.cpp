@@ -1,9 +1,11 @@
 // tower_screen_check: does the X screen show the tower?
 //
 // Usage: tower_screen_check [--expect-depth N] [--max-frames N] [--png FILE]
+//                           [--area WxH+X+Y]
 //
 // Connects to $DISPLAY and grabs the root window, or reads a compositor's
-// screenshot from FILE, and checks, printing what it measured:
+// screenshot from FILE, keeps only the area when one is given (one monitor
+// of several), and checks, printing what it measured:
 //   - the screen's depth is N, when --expect-depth is given;
 //   - the four corners are black (the clear colour: in our model no frame up
 //     to phase 200 brings a vertex within 6% of the width of a 4:3 screen's
@@ -14,7 +16,7 @@
 //     (default 50000, that is phase 25) and one frame must agree.
 // Exit status: 0 when every check passes, 1 when one fails, 2 when the screen
 // cannot be read or the arguments are wrong. The window is assumed to cover
-// the screen at 0,0, as the program's full-screen window does.
+// the screen, or the area, as the program's full-screen window does.
 //
 // Why a whole-frame match and not probes at the base triangle's corners: the
 // 21 upper levels sweep over the base as they twist (our model has a level
@@ -61,6 +63,10 @@ struct Args {
     int expectDepth = 0;
     int maxFrames = 50000;
     std::string png;
+    int areaWidth = 0; // 0: the whole screen
+    int areaHeight = 0;
+    int areaX = 0;
+    int areaY = 0;
 };
 
 bool ParseArgs(int argc, char **argv, Args *args)
@@ -69,6 +75,12 @@ bool ParseArgs(int argc, char **argv, Args *args)
         std::string a = argv[i];
         if (a == "--png" && i + 1 < argc) {
             args->png = argv[++i];
+        } else if (a == "--area" && i + 1 < argc) {
+            if (std::sscanf(argv[++i], "%dx%d+%d+%d", &args->areaWidth, &args->areaHeight,
+                            &args->areaX, &args->areaY) != 4 ||
+                args->areaWidth <= 0 || args->areaHeight <= 0) {
+                return false;
+            }
         } else if ((a == "--expect-depth" || a == "--max-frames") && i + 1 < argc) {
             int value = std::atoi(argv[++i]);
             if (value <= 0) {
@@ -79,6 +91,26 @@ bool ParseArgs(int argc, char **argv, Args *args)
             return false;
         }
     }
+    return true;
+}
+
+bool Crop(e2e::Screenshot *shot, const Args &args, std::string *error)
+{
+    if (args.areaX < 0 || args.areaY < 0 || args.areaX + args.areaWidth > shot->width ||
+        args.areaY + args.areaHeight > shot->height) {
+        *error = "the area lies outside the " + std::to_string(shot->width) + "x" +
+                 std::to_string(shot->height) + " screen";
+        return false;
+    }
+    std::vector<unsigned> pixels;
+    for (int y = args.areaY; y < args.areaY + args.areaHeight; ++y) {
+        for (int x = args.areaX; x < args.areaX + args.areaWidth; ++x) {
+            pixels.push_back(shot->At(x, y));
+        }
+    }
+    shot->pixels = std::move(pixels);
+    shot->width = args.areaWidth;
+    shot->height = args.areaHeight;
     return true;
 }
 
@@ -179,7 +211,9 @@ int main(int argc, char **argv)
 {
     Args args;
     if (!ParseArgs(argc, argv, &args)) {
-        std::fprintf(stderr, "usage: %s [--expect-depth N] [--max-frames N] [--png FILE]\n",
+        std::fprintf(stderr,
+                     "usage: %s [--expect-depth N] [--max-frames N] [--png FILE] "
+                     "[--area WxH+X+Y]\n",
                      argv[0]);
         return 2;
     }
@@ -194,6 +228,9 @@ int main(int argc, char **argv)
     } else {
         error = std::string("cannot open display '") +
                 (getenv("DISPLAY") ? getenv("DISPLAY") : "") + "'";
+    }
+    if (grabbed && args.areaWidth > 0) {
+        grabbed = Crop(&shot, args, &error);
     }
     if (!grabbed) {
         std::fprintf(stderr, "%s\n", error.c_str());

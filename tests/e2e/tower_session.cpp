@@ -27,13 +27,13 @@ TowerSession::~TowerSession()
 }
 
 bool TowerSession::StartServer(int width, int height, int depth, std::string *error,
-                               const std::vector<std::string> &xvfbArgs)
+                               const std::vector<std::string> &xvfbArgs, const Arrange &arrange)
 {
     if (dir_.empty()) {
         *error = "cannot make a temporary directory";
         return false;
     }
-    return server_.Start(width, height, depth, dir_, error, xvfbArgs);
+    return server_.Start(width, height, depth, dir_, error, xvfbArgs, arrange);
 }
 
 bool TowerSession::Start(int width, int height, int depth, std::string *error,
@@ -43,12 +43,9 @@ bool TowerSession::Start(int width, int height, int depth, std::string *error,
            StartProgram(wrapper, windowTimeoutMs, error);
 }
 
-bool TowerSession::StartWithPrimaryOutput(int width, int height, int outputWidth, int outputHeight,
-                                          std::string *error)
+bool TowerSession::StartArranged(int width, int height, const Arrange &arrange, std::string *error)
 {
-    return StartServer(width, height, 24, error) &&
-           SetPrimaryOutput(X(), outputWidth, outputHeight, error) &&
-           StartProgram({}, 10000, error);
+    return StartServer(width, height, 24, error, {}, arrange) && StartProgram({}, 10000, error);
 }
 
 bool TowerSession::StartWithoutGlx(int width, int height, std::string *error)

@@ -27,10 +27,9 @@ class TowerSession {
     bool Start(int width, int height, int depth, std::string *error,
                const std::vector<std::string> &wrapper = {}, int windowTimeoutMs = 10000);
 
-    // The same, with the primary RandR output lit at a smaller size than the
-    // screen before the program starts.
-    bool StartWithPrimaryOutput(int width, int height, int outputWidth, int outputHeight,
-                                std::string *error);
+    // The same on a 24-bit screen arranged (RandR outputs and monitors)
+    // before the window manager and the program start.
+    bool StartArranged(int width, int height, const Arrange &arrange, std::string *error);
 
     // The program on a server without GLX, where set-up ends in message
     // boxes instead of a window: only its start is waited for.
@@ -76,7 +75,8 @@ class TowerSession {
     {
         return PressKey("Escape", error);
     }
-    // Press or release Escape alone.
+    // Press or release a key alone: an X keysym name, or a keycode's number.
+    bool Key(const std::string &key, bool down, std::string *error);
     bool Escape(bool down, std::string *error)
     {
         return Key("Escape", down, error);
@@ -88,8 +88,7 @@ class TowerSession {
 
   private:
     bool StartServer(int width, int height, int depth, std::string *error,
-                     const std::vector<std::string> &xvfbArgs = {});
-    bool Key(const std::string &key, bool down, std::string *error);
+                     const std::vector<std::string> &xvfbArgs = {}, const Arrange &arrange = {});
     bool StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
                       std::string *error);
 

@@ -10,8 +10,10 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -24,11 +26,11 @@ INSTANTIATE_TEST_SUITE_P(Desktops, TowerOn,
                          ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston),
                          [](const auto &info) { return e2e::DesktopName(info.param); });
 
-// Full-screen means the window starts at the root's 0,0, has the size of the
-// primary monitor (the whole screen when RandR names none), and asks the
-// window manager for no decorations. A window manager may place it only
-// after mapping it, so the geometry is given a moment to settle.
-void ExpectCoversScreen(TowerSession &session, int width, int height)
+// Full-screen means the window covers exactly the primary monitor (the
+// whole screen when there is one monitor), and asks the window manager for no
+// decorations. A window manager may place it only after mapping it, so the
+// geometry is given a moment to settle.
+void ExpectCovers(TowerSession &session, int x0, int y0, int width, int height)
 {
     Display *x = session.X();
     Window window = session.TowerWindow();
@@ -40,13 +42,13 @@ void ExpectCoversScreen(TowerSession &session, int width, int height)
         ASSERT_TRUE(XGetWindowAttributes(x, window, &attrs));
         ASSERT_TRUE(
             XTranslateCoordinates(x, window, DefaultRootWindow(x), 0, 0, &rootX, &rootY, &child));
-        if (rootX == 0 && rootY == 0 && attrs.width == width && attrs.height == height) {
+        if (rootX == x0 && rootY == y0 && attrs.width == width && attrs.height == height) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    EXPECT_EQ(rootX, 0);
-    EXPECT_EQ(rootY, 0);
+    EXPECT_EQ(rootX, x0);
+    EXPECT_EQ(rootY, y0);
     EXPECT_EQ(attrs.width, width);
     EXPECT_EQ(attrs.height, height);
     EXPECT_EQ(attrs.border_width, 0);
@@ -73,7 +75,7 @@ TEST_P(TowerOn, ItsWindowCoversTheScreenBorderless)
     TowerSession session(GetParam());
     std::string error;
     ASSERT_TRUE(session.Start(1024, 768, 24, &error)) << error;
-    ExpectCoversScreen(session, 1024, 768);
+    ExpectCovers(session, 0, 0, 1024, 768);
     if (GetParam() != Desktop::kXvfb) {
         EXPECT_TRUE(
             e2e::HasNetWmState(session.X(), session.TowerWindow(), "_NET_WM_STATE_FULLSCREEN"))
@@ -92,7 +94,7 @@ TEST(TowerWindow, CoversA16BitScreenWithA565Visual)
     TowerSession session;
     std::string error;
     ASSERT_TRUE(session.Start(800, 600, 16, &error)) << error;
-    ExpectCoversScreen(session, 800, 600);
+    ExpectCovers(session, 0, 0, 800, 600);
 
     XWindowAttributes attrs{};
     ASSERT_TRUE(XGetWindowAttributes(session.X(), session.TowerWindow(), &attrs));
@@ -110,22 +112,94 @@ TEST(TowerWindow, TakesThePrimaryOutputNotTheWholeScreen)
 {
     TowerSession session;
     std::string error;
-    ASSERT_TRUE(session.StartWithPrimaryOutput(1280, 1024, 1024, 768, &error)) << error;
-    ExpectCoversScreen(session, 1024, 768);
+    ASSERT_TRUE(session.StartArranged(
+        1280, 1024,
+        [](Display *x, std::string *e) { return e2e::SetPrimaryOutput(x, 1024, 768, e); }, &error))
+        << error;
+    ExpectCovers(session, 0, 0, 1024, 768);
     EXPECT_EQ(session.Stderr(), "");
 }
 
-// Wait until the program has presented something other than black.
-bool WaitForFirstLight(TowerSession &session, e2e::Screenshot *shot, std::string *error)
+// A window's CARDINAL property, empty when it has none.
+std::vector<long> Cardinals(Display *x, Window window, const char *name)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1 << 20, False, XA_CARDINAL,
+                           &type, &format, &count, &after, &data) == Success &&
+        data) {
+        const long *longs = reinterpret_cast<const long *>(data);
+        values.assign(longs, longs + count);
+        XFree(data);
+    }
+    return values;
+}
+
+// What a desktop reads to name the program and end it when it hangs: its
+// process and host, and its icon at 16, 32 and 48 pixels, the largest the
+// same picture as the installed 48-pixel PNG wherever that is opaque or
+// clear.
+TEST(TowerWindow, TellsTheDesktopItsProcessHostAndIcon)
+{
+    TowerSession session;
+    std::string error;
+    ASSERT_TRUE(session.Start(640, 480, 24, &error)) << error;
+    Display *x = session.X();
+    const Window window = session.TowerWindow();
+    EXPECT_EQ(Cardinals(x, window, "_NET_WM_PID"),
+              std::vector<long>{static_cast<long>(session.Program().Pid())});
+    XTextProperty machine{};
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    ASSERT_TRUE(XGetWMClientMachine(x, window, &machine));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(machine.value), machine.nitems), host);
+    XFree(machine.value);
+
+    const std::vector<long> icon = Cardinals(x, window, "_NET_WM_ICON");
+    size_t at = 0;
+    for (long size : {16, 32, 48}) {
+        ASSERT_LE(at + 2, icon.size());
+        EXPECT_EQ(icon[at], size);
+        EXPECT_EQ(icon[at + 1], size);
+        at += 2 + static_cast<size_t>(size * size);
+    }
+    ASSERT_EQ(at, icon.size());
+    e2e::Screenshot png;
+    ASSERT_TRUE(e2e::LoadPng(TOWER_ICON_48_PNG, &png, &error)) << error;
+    const long *argb = icon.data() + icon.size() - 48 * 48;
+    int opaque = 0;
+    for (int i = 0; i < 48 * 48; ++i) {
+        const unsigned long pixel = static_cast<unsigned long>(argb[i]) & 0xFFFFFFFFUL;
+        const unsigned alpha = pixel >> 24;
+        // libpng lays the PNG over black: only these two compare exactly.
+        if (alpha == 0xFF || alpha == 0) {
+            EXPECT_EQ(alpha == 0 ? 0 : pixel & 0xFFFFFF, png.pixels[static_cast<size_t>(i)])
+                << "pixel " << i % 48 << "," << i / 48;
+        }
+        opaque += alpha == 0xFF;
+    }
+    EXPECT_GT(opaque, 48 * 48 / 10) << "the icon is nearly all clear";
+}
+
+// Wait until the program has presented something other than black within
+// its window's columns (the rest of a wide screen shows the root window).
+bool WaitForFirstLight(TowerSession &session, e2e::Screenshot *shot, std::string *error,
+                       int left = 0, int width = 1 << 30)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
         if (!session.Grab(shot, error)) {
             return false;
         }
-        for (unsigned p : shot->pixels) {
-            if (p != 0) {
-                return true;
+        for (int y = 0; y < shot->height; ++y) {
+            for (int x = left; x < std::min(left + width, shot->width); ++x) {
+                if (shot->At(x, y) != 0) {
+                    return true;
+                }
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -180,6 +254,71 @@ TEST_P(TowerOn, TheScreenShowsTheTowerAndItMoves)
     // lowest level alone turns by tens of degrees.
     EXPECT_GT(changed, 500u) << "the picture did not change in 300 ms";
     EXPECT_TRUE(session.Program().Running()) << session.Program().Wait(0).Describe();
+}
+
+class TowerOnTwoMonitors : public ::testing::TestWithParam<Desktop> {};
+
+INSTANTIATE_TEST_SUITE_P(Desktops, TowerOnTwoMonitors,
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox),
+                         [](const auto &info) { return e2e::DesktopName(info.param); });
+
+// Two 1024x768 monitors side by side on one 2048x768 screen, the commonest
+// desk: the window covers the primary monitor and nothing more, wherever it
+// is, and the tower is drawn there; with none named primary, the one at the
+// screen's origin is.
+TEST_P(TowerOnTwoMonitors, CoversThePrimaryMonitorOnly)
+{
+    struct Case {
+        const char *name;
+        bool leftPrimary;
+        bool rightPrimary;
+        int x;
+    };
+    const Case cases[] = {
+        {"the right one primary", false, true, 1024},
+        {"none primary", false, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TowerSession session(GetParam());
+        std::string error;
+        ASSERT_TRUE(session.StartArranged(
+            2048, 768,
+            [&c](Display *x, std::string *e) {
+                return e2e::SetMonitors(x,
+                                        {{"left", 0, 0, 1024, 768, c.leftPrimary},
+                                         {"right", 1024, 0, 1024, 768, c.rightPrimary}},
+                                        e);
+            },
+            &error))
+            << error;
+        ExpectCovers(session, c.x, 0, 1024, 768);
+        e2e::Screenshot shot;
+        ASSERT_TRUE(WaitForFirstLight(session, &shot, &error, c.x, 1024)) << error;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ExpectScreenShowsTower(session, {"--area", "1024x768+" + std::to_string(c.x) + "+0"});
+        EXPECT_EQ(session.Stderr(), "");
+    }
+}
+
+// The screen changes size under the program, as when the resolution is
+// changed in the desktop's settings. With no window manager to do it, the
+// window follows, and the program hears the new size: the tower is drawn for
+// it.
+TEST(TowerWindow, FollowsTheScreenAsItShrinksAndGrowsBack)
+{
+    TowerSession session;
+    std::string error;
+    ASSERT_TRUE(session.Start(1024, 768, 24, &error)) << error;
+    for (const auto &size : {std::make_pair(800, 600), std::make_pair(1024, 768)}) {
+        SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
+        ASSERT_TRUE(e2e::ResizeScreen(session.X(), size.first, size.second, &error)) << error;
+        ExpectCovers(session, 0, 0, size.first, size.second);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ExpectScreenShowsTower(session, {"--expect-depth", "24"});
+    }
+    EXPECT_TRUE(session.Program().Running()) << session.Program().Wait(0).Describe();
+    EXPECT_EQ(session.Stderr(), "");
 }
 
 TEST(TowerScreen, ShowsTheTowerOnA16BitScreen)

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -94,7 +95,7 @@ std::string DesktopName(Desktop desktop)
 }
 
 bool XServer::Start(int width, int height, int depth, const std::string &dir, std::string *error,
-                    const std::vector<std::string> &xvfbArgs)
+                    const std::vector<std::string> &xvfbArgs, const Arrange &arrange)
 {
     Stop();
     dir_ = dir;
@@ -104,7 +105,8 @@ bool XServer::Start(int width, int height, int depth, const std::string &dir, st
         log = "/weston.log";
         started = StartWeston(width, height, error) && Connect(error);
     } else {
-        started = StartXvfb(width, height, depth, xvfbArgs, error) && Connect(error);
+        started = StartXvfb(width, height, depth, xvfbArgs, error) && Connect(error) &&
+                  (!arrange || arrange(display_, error));
         if (started && desktop_ == Desktop::kOpenbox) {
             log = "/openbox.log";
             started = StartOpenbox(error);
@@ -336,7 +338,84 @@ bool WindowExists(Display *display, Window window)
     return exists;
 }
 
+// The first output and a mode of that size for it, made when the server has
+// none (Xvfb offers only the screen's own size; timings do not matter to it).
+static bool FirstOutputMode(Display *display, XRRScreenResources *resources, int width, int height,
+                            RROutput *output, RRCrtc *crtc, RRMode *mode, std::string *error)
+{
+    if (resources->noutput < 1) {
+        *error = "RandR reports no output";
+        return false;
+    }
+    *output = resources->outputs[0];
+    XRROutputInfo *info = XRRGetOutputInfo(display, resources, *output);
+    *crtc = info ? info->crtc : 0;
+    *mode = 0;
+    for (int i = 0; info && i < info->nmode && !*mode; ++i) {
+        for (int j = 0; j < resources->nmode; ++j) {
+            const XRRModeInfo &m = resources->modes[j];
+            if (m.id == info->modes[i] && static_cast<int>(m.width) == width &&
+                static_cast<int>(m.height) == height) {
+                *mode = m.id;
+            }
+        }
+    }
+    if (info) {
+        XRRFreeOutputInfo(info);
+    }
+    if (!*crtc) {
+        *error = "the first RandR output has no CRTC";
+        return false;
+    }
+    if (!*mode) {
+        std::string name = std::to_string(width) + "x" + std::to_string(height) + "_tower";
+        XRRModeInfo made{};
+        made.width = static_cast<unsigned>(width);
+        made.height = static_cast<unsigned>(height);
+        made.dotClock =
+            60ul * static_cast<unsigned>(width + 160) * static_cast<unsigned>(height + 40);
+        made.hSyncStart = made.width + 40;
+        made.hSyncEnd = made.width + 120;
+        made.hTotal = made.width + 160;
+        made.vSyncStart = made.height + 3;
+        made.vSyncEnd = made.height + 9;
+        made.vTotal = made.height + 40;
+        made.name = name.data();
+        made.nameLength = static_cast<unsigned>(name.size());
+        *mode = XRRCreateMode(display, DefaultRootWindow(display), &made);
+        XRRAddOutputMode(display, *output, *mode);
+    }
+    return true;
+}
+
 bool SetPrimaryOutput(Display *display, int width, int height, std::string *error)
+{
+    Window root = DefaultRootWindow(display);
+    XRRScreenResources *resources = XRRGetScreenResources(display, root);
+    RROutput output = 0;
+    RRCrtc crtc = 0;
+    RRMode mode = 0;
+    if (!resources ||
+        !FirstOutputMode(display, resources, width, height, &output, &crtc, &mode, error)) {
+        if (resources) {
+            XRRFreeScreenResources(resources);
+        }
+        return false;
+    }
+    Status status = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0,
+                                     &output, 1);
+    XRRSetOutputPrimary(display, root, output);
+    XSync(display, False);
+    XRRFreeScreenResources(resources);
+    if (status != RRSetConfigSuccess || XRRGetOutputPrimary(display, root) != output) {
+        *error = "the X server refused a " + std::to_string(width) + "x" + std::to_string(height) +
+                 " mode or the primary output";
+        return false;
+    }
+    return true;
+}
+
+bool SetMonitors(Display *display, const std::vector<Monitor> &monitors, std::string *error)
 {
     Window root = DefaultRootWindow(display);
     XRRScreenResources *resources = XRRGetScreenResources(display, root);
@@ -347,40 +426,71 @@ bool SetPrimaryOutput(Display *display, int width, int height, std::string *erro
         }
         return false;
     }
-    RROutput output = resources->outputs[0];
-    XRROutputInfo *info = XRRGetOutputInfo(display, resources, output);
-    RRCrtc crtc = info ? info->crtc : 0;
-    if (info) {
-        XRRFreeOutputInfo(info);
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const Monitor &m = monitors[i];
+        XRRMonitorInfo *info = XRRAllocateMonitor(display, i == 0 ? 1 : 0);
+        info->name = XInternAtom(display, m.name, False);
+        info->primary = m.primary;
+        info->x = m.x;
+        info->y = m.y;
+        info->width = m.width;
+        info->height = m.height;
+        // 96 dots to the inch.
+        info->mwidth = m.width * 254 / 960;
+        info->mheight = m.height * 254 / 960;
+        if (i == 0) {
+            info->outputs[0] = resources->outputs[0];
+        }
+        XRRSetMonitor(display, root, info);
+        XFree(info);
     }
-    if (!crtc) {
-        *error = "the first RandR output has no CRTC";
-        XRRFreeScreenResources(resources);
+    XRRFreeScreenResources(resources);
+    int count = 0;
+    XRRMonitorInfo *now = XRRGetMonitors(display, root, True, &count);
+    if (now) {
+        XRRFreeMonitors(now);
+    }
+    if (count != static_cast<int>(monitors.size())) {
+        *error = "the X server shows " + std::to_string(count) + " monitors, not " +
+                 std::to_string(monitors.size());
         return false;
     }
-    // Xvfb offers only the screen's own size; timings do not matter to it.
-    std::string name = std::to_string(width) + "x" + std::to_string(height);
-    XRRModeInfo mode{};
-    mode.width = static_cast<unsigned>(width);
-    mode.height = static_cast<unsigned>(height);
-    mode.dotClock = 60ul * static_cast<unsigned>(width + 160) * static_cast<unsigned>(height + 40);
-    mode.hSyncStart = mode.width + 40;
-    mode.hSyncEnd = mode.width + 120;
-    mode.hTotal = mode.width + 160;
-    mode.vSyncStart = mode.height + 3;
-    mode.vSyncEnd = mode.height + 9;
-    mode.vTotal = mode.height + 40;
-    mode.name = name.data();
-    mode.nameLength = static_cast<unsigned>(name.size());
-    RRMode id = XRRCreateMode(display, root, &mode);
-    XRRAddOutputMode(display, output, id);
-    Status status =
-        XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, id, RR_Rotate_0, &output, 1);
-    XRRSetOutputPrimary(display, root, output);
+    return true;
+}
+
+bool ResizeScreen(Display *display, int width, int height, std::string *error)
+{
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes before{};
+    XRRScreenResources *resources = XRRGetScreenResources(display, root);
+    RROutput output = 0;
+    RRCrtc crtc = 0;
+    RRMode mode = 0;
+    if (!XGetWindowAttributes(display, root, &before) || !resources ||
+        !FirstOutputMode(display, resources, width, height, &output, &crtc, &mode, error)) {
+        if (resources) {
+            XRRFreeScreenResources(resources);
+        }
+        return false;
+    }
+    // The output's picture must fit the screen at every step: a growing
+    // screen grows first, a shrinking one shrinks last.
+    auto setSize = [&](int w, int h) {
+        XRRSetScreenSize(display, root, w, h, w * 254 / 960, h * 254 / 960);
+    };
+    if (width > before.width || height > before.height) {
+        setSize(std::max(width, before.width), std::max(height, before.height));
+    }
+    Status status = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0,
+                                     &output, 1);
+    setSize(width, height);
     XSync(display, False);
     XRRFreeScreenResources(resources);
-    if (status != RRSetConfigSuccess || XRRGetOutputPrimary(display, root) != output) {
-        *error = "the X server refused the " + name + " mode or the primary output";
+    XWindowAttributes after{};
+    if (status != RRSetConfigSuccess || !XGetWindowAttributes(display, root, &after) ||
+        after.width != width || after.height != height) {
+        *error = "the X server did not make its screen " + std::to_string(width) + "x" +
+                 std::to_string(height);
         return false;
     }
     return true;

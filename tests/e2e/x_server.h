@@ -9,6 +9,7 @@
 #include "screen_grab.h"
 
 #include <X11/Xlib.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ enum class Desktop {
 // "Xvfb", "Openbox", "Weston": for test names.
 std::string DesktopName(Desktop desktop);
 
+// What is done to a bare X server before any window manager starts on it,
+// as a desk is set up before anyone logs in: false, with the reason in
+// error, when it cannot be done.
+using Arrange = std::function<bool(Display *, std::string *error)>;
+
 class XServer {
   public:
     explicit XServer(Desktop desktop = Desktop::kXvfb) : desktop_(desktop) {}
@@ -32,9 +38,10 @@ class XServer {
 
     // Start the desktop with one screen of the given size and depth (weston:
     // one output of that size; Xwayland's depth is its own), keeping its
-    // logs and sockets in dir, and connect to it. Xvfb also gets xvfbArgs.
+    // logs and sockets in dir, and connect to it. Xvfb also gets xvfbArgs,
+    // and is arranged before its window manager starts.
     bool Start(int width, int height, int depth, const std::string &dir, std::string *error,
-               const std::vector<std::string> &xvfbArgs = {});
+               const std::vector<std::string> &xvfbArgs = {}, const Arrange &arrange = {});
     void Stop();
 
     Desktop Kind() const
@@ -93,6 +100,26 @@ bool WindowExists(Display *display, Window window);
 // the primary one, leaving the screen its size. The server keeps this only
 // while the connection that made it stays open.
 bool SetPrimaryOutput(Display *display, int width, int height, std::string *error);
+
+// A RandR 1.5 monitor, in root coordinates.
+struct Monitor {
+    const char *name;
+    int x;
+    int y;
+    int width;
+    int height;
+    bool primary;
+};
+
+// Divide the screen into monitors, as xrandr --setmonitor does; the first
+// takes the first output, whose own monitor then goes. The server keeps them
+// only while the connection that made them stays open.
+bool SetMonitors(Display *display, const std::vector<Monitor> &monitors, std::string *error);
+
+// Change the screen's size as a desktop's display settings do: the first
+// output shows a mode of that size at 0,0, and the screen is made to fit.
+// Xvfb grows a screen back to the size it started with, and no further.
+bool ResizeScreen(Display *display, int width, int height, std::string *error);
 
 // Send WM_PROTOCOLS/WM_DELETE_WINDOW, the request a window manager makes
 // when the user closes a window.

@@ -151,7 +151,7 @@ TEST_F(ShellTest, RefusedModeIsReportedAndNeverRestored)
 {
     Script().displayModeResult = DISP_CHANGE_BADMODE;
     const harness::Outcome outcome = harness::RunWinMain();
-    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(BoxTexts(),
               (std::vector<std::string>{
                   "Display Error: Your system doesn't support this screen resolution"}));
@@ -191,7 +191,7 @@ TEST_F(ShellTest, FailedWindowCreationIsReportedAndRestoresTheMode)
     Script().failWindow = true;
     const harness::Outcome outcome = harness::RunWinMain();
     EXPECT_FALSE(outcome.ranAway);
-    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(BoxTexts(),
               (std::vector<std::string>{"Window Creation Error: Failed to create the window"}));
     EXPECT_EQ(Record().boxes[0].owner, 0U);

@@ -205,10 +205,14 @@ TEST_F(ShellTest, EachCreateFailureIsReportedAndTearsDown)
         EXPECT_EQ(sawFixedViewport, c.viewportSet);
         EXPECT_EQ(Record().windowVisible, c.shown);
 
-        // Every failure ends in teardown: one quit request, exit code 0.
+        // Every failure ends in teardown: one quit request, carrying exit
+        // code 1, as does every later one.
         int exitCode = -1;
         EXPECT_TRUE(TakeQuit(&exitCode));
-        EXPECT_EQ(exitCode, 0);
+        EXPECT_EQ(exitCode, 1);
+        TearDownGL();
+        EXPECT_TRUE(TakeQuit(&exitCode));
+        EXPECT_EQ(exitCode, 1);
         EXPECT_FALSE(TakeQuit());
     }
 }

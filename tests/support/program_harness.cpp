@@ -14,6 +14,7 @@ void FreshProcess()
     g_height = 480;
     g_fullscreen = 0;
     g_done = false;
+    g_exitCode = 0;
     g_pixelFormat = 0;
     g_phase = 0.0f;
     scripted::Install();
