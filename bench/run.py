@@ -310,8 +310,9 @@ def whole_program(ctx):
           "of glXGetProcAddressARB). Per run: 1 s of warm-up, then 5 s measured; ended by Escape",
           "(the floor by SIGTERM). CPU time is every thread's, from /proc/PID/task/*/schedstat;",
           "*incl. Wine's other processes* adds the wineserver and the prefix's services.")
-    prose(f"Wine ran `{wine['exe']}`: {wine['why']}." if wine
-          else f"Wine figures left out: {ctx['wine_skip']}.")
+    prose(*(f"Wine ran `{wine['exe']}`: {wine['why']}.", "Its command needs the prefix's",
+            "environment, as `wine_prefix` in scripts/lib.sh exports it (WINEPREFIX, WINEDLLPATH",
+            "for wow64).") if wine else (f"Wine figures left out: {ctx['wine_skip']}.",))
     table([(f"{label} {what}", col[label, i], unit, ratio(col[label, i], col[w, i], "Wine"),
             show % (shlex.quote(preload), shlex.join(map(str, argv))) if i == 0 and argv
             else "(same runs)")
