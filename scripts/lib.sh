@@ -169,9 +169,10 @@ wine_wow64_dlls() {
 
 # In the prefix just made, succeed where 64-bit Wine runs 32-bit code
 # through WoW64; otherwise print what happened. A 32-bit cmd must end with
-# the status it is told to, and Wine must say that it ran it through WoW64;
-# a 64-bit cmd before it tells a broken Wine (return 2) from a machine that
-# refuses 32-bit code (return 1).
+# the status it is told to, and Wine must say that it ran it through WoW64.
+# Return 1 where this machine refuses that 32-bit code; 2 for anything else:
+# a broken Wine (a 64-bit cmd before it tells), or a 32-bit cmd that Wine ran
+# some other way.
 wine_wow64_probe() {
     local -x WINEDEBUG=-all,err+environ DISPLAY=
     local out rc=0
@@ -189,8 +190,8 @@ wine_wow64_probe() {
         return 1
     fi
     if ! grep -q 'cmd.exe" in experimental wow64 mode' <<<"$out"; then
-        echo "Wine did not say that it ran its 32-bit cmd through WoW64: $out"
-        return 1
+        echo "Wine ran its 32-bit cmd, but did not say that it was through WoW64: $out"
+        return 2
     fi
 }
 
@@ -304,7 +305,6 @@ wine_prefix() {
         wine_x64
         wine_prefix "$1"
     else
-        # 2: 64-bit Wine itself fails, and the probe says so.
         [ "$rc" = 2 ] || err="WoW64 cannot run here: $err"
         echo "$err" >&2
         return 1
