@@ -114,8 +114,8 @@ try_32bit_program() {
 # loader in it. Debian ships the 32-bit Windows DLLs in libwine:i386, which
 # holds no Linux program: it is fetched through a private apt list and cache,
 # so this machine's apt state and architectures stay as they are, and only
-# its i386-windows folder is unpacked. The .deb is kept, so a folder lost
-# later is made again without the network.
+# its i386-windows folder is unpacked. The .deb is kept beside the folder, so
+# a folder lost later is made again without the network.
 # Beside the DLLs: x86_64-unix, where their Unix halves are looked for
 # (opengl32 fails without it), and a copy of the 64-bit loader that is also
 # named wine, with the data folder where it expects it. Wine starts a 32-bit
@@ -134,36 +134,40 @@ wine_wow64_dlls() {
         # Two runs in one tree make the folder once.
         flock 9
         [ -d "$dir" ] && exit 0
-        part=$dir.part
-        apt=(apt-get -qq -o APT::Architectures::=amd64 -o APT::Architectures::=i386
-            -o Dir::State::Lists="$part/lists" -o Dir::Cache="$part/cache"
-            -o Acquire::Languages=none -o APT::Sandbox::User=root)
-        mkdir -p "$part" && find "$part" -mindepth 1 -maxdepth 1 ! -name '*.deb' -exec rm -rf {} + &&
-            mkdir -p "$part/lists/partial" "$part/cache/archives/partial" || exit 1
-        if ! deb=$(ls "$part"/libwine_*_i386.deb 2>/dev/null); then
+        find_deb() {
+            local f
+            for f in "$cache"/libwine_*_i386.deb; do
+                [ "$(dpkg-deb -f "$f" Version 2>/dev/null)" = "$version" ] && echo "$f" && return
+            done
+            return 1
+        }
+        if ! deb=$(find_deb); then
             echo "Fetching libwine:i386 $version for WoW64 (about 95 MB)"
-            if ! "${apt[@]}" update || ! (cd "$part" && "${apt[@]}" download "libwine:i386=$version"); then
+            apt=(apt-get -qq -o APT::Architectures::=amd64 -o APT::Architectures::=i386
+                -o Dir::State::Lists="$cache/apt/lists" -o Dir::Cache="$cache/apt/cache"
+                -o Acquire::Languages=none -o APT::Sandbox::User=root)
+            mkdir -p "$cache/apt/lists/partial" "$cache/apt/cache/archives/partial"
+            if ! "${apt[@]}" update || ! (cd "$cache" && "${apt[@]}" download "libwine:i386=$version") ||
+                ! deb=$(find_deb); then
                 echo "cannot fetch libwine:i386 $version" >&2
                 exit 1
             fi
-            deb=$(ls "$part"/libwine_*_i386.deb)
         fi
-        rm -rf "$part/lists" "$part/cache"
-        if ! { dpkg-deb --fsys-tarfile "$deb" |
+        # Other versions, the apt lists and a folder left half made only take room.
+        find "$cache" -mindepth 1 -maxdepth 1 ! -name lock ! -name "$(basename "$deb")" \
+            -exec rm -rf {} +
+        part=$dir.part
+        if ! { mkdir -p "$part" && dpkg-deb --fsys-tarfile "$deb" |
             tar -x -C "$part" --strip-components=5 ./usr/lib/i386-linux-gnu/wine/i386-windows &&
             [ -f "$part/i386-windows/ntdll.dll" ] &&
             ln -s /usr/lib/x86_64-linux-gnu/wine/x86_64-unix "$part/x86_64-unix" &&
             mkdir -p "$part/lib/wine" "$part/share" &&
             cp /usr/lib/wine/wine64 "$part/lib/wine/wine64" &&
             ln -s wine64 "$part/lib/wine/wine" &&
-            ln -s /usr/share/wine "$part/share/wine"; }; then
+            ln -s /usr/share/wine "$part/share/wine" && mv "$part" "$dir"; }; then
             echo "cannot unpack $deb" >&2
             exit 1
         fi
-        # Other versions' folders only take room.
-        find "$cache" -mindepth 1 -maxdepth 1 -type d ! -name "$(basename "$part")" \
-            -exec rm -rf {} +
-        mv "$part" "$dir"
     ) 9>"$cache/lock"
 }
 
