@@ -310,8 +310,9 @@ def whole_program(ctx):
           "of glXGetProcAddressARB). Per run: 1 s of warm-up, then 5 s measured; ended by Escape",
           "(the floor by SIGTERM). CPU time is every thread's, from /proc/PID/task/*/schedstat;",
           "*incl. Wine's other processes* adds the wineserver and the prefix's services.")
-    prose(f"Wine ran `{wine['exe']}`: {wine['why']}." if wine
-          else f"Wine figures left out: {ctx['wine_skip']}.")
+    prose(*(f"Wine ran `{wine['exe']}`: {wine['why']}.", "Its command needs the prefix's",
+            "environment, as `wine_prefix` in scripts/lib.sh exports it (WINEPREFIX, WINEDLLPATH",
+            "for wow64).") if wine else (f"Wine figures left out: {ctx['wine_skip']}.",))
     table([(f"{label} {what}", col[label, i], unit, ratio(col[label, i], col[w, i], "Wine"),
             show % (shlex.quote(preload), shlex.join(map(str, argv))) if i == 0 and argv
             else "(same runs)")
@@ -403,21 +404,27 @@ BENCHMARKS = (("1. DrawScene alone", drawscene), ("2. One pass: ours, GLFW, SDL"
 
 
 def set_up():
-    """Install what is missing, choose the Windows build that Wine runs, build."""
+    """Install what is missing, choose the way Wine runs tower.exe and make its prefix, build."""
     lib_sh('ensure_packages "${TOWER_BUILD_PACKAGES[@]}" "${TOWER_TEST_PACKAGES[@]}" "$@"',
            "gcc-multilib", "mesa-utils", "strace", "g++-mingw-w64-x86-64-win32")
-    # The 32-bit tower.exe, or the x64 one on a machine that cannot run 32-bit programs;
-    # where Wine cannot be set up at all, its figures are left out and the results say why.
-    chosen = lib_sh('wine_choose >&2 && printf "%s\\n" "$WINE_ARCH" "$WINE_LOADER" "$WINE_WHY"',
-                    check=False, stdout=subprocess.PIPE)
-    arch, loader, why = (chosen.stdout.splitlines() + ["", "", ""])[:3]
-    preset = "windows-i686" if arch == "x86" else "windows-x64"
-    # Wine's processes take the probe that also follows Wine's dlsym, in the word size of the
-    # build it runs (its wineserver is 64-bit either way); $LIB picks the one that fits.
-    wine_probes = {"x86": ["tower_frame_probe_wine", "tower_frame_probe_wine32"],
-                   "x64": ["tower_frame_probe_wine"]}.get(arch, [])
-    print("== Build")
+    # The way the Wine checks take (scripts/lib.sh): the 32-bit tower.exe under 32-bit Wine or
+    # through 64-bit Wine's WoW64, else the x64 one; the prefix settles it, as WoW64 is tried
+    # there. Where Wine cannot be set up at all, its figures are left out and the results say why.
+    print("== Wine")
     OUT.mkdir(parents=True, exist_ok=True)
+    with open(OUT / "wineboot.log", "w") as log:
+        chosen = lib_sh('wine_choose >&2 && wine_prefix "$1" >&2 && printf "%s\\n" "$WINE_MODE" '
+                        '"$WINE_ARCH" "$WINE_WHAT" "$WINE_WHY" && env | grep ^WINE',
+                        ROOT / OUT / "wineprefix", check=False, stdout=subprocess.PIPE, stderr=log)
+    mode, arch, what, why, *env = chosen.stdout.splitlines() + [""] * 4
+    preset = "windows-i686" if arch == "x86" else "windows-x64"
+    # Wine's processes take the probe that also follows Wine's dlsym, in their word size: 32-bit
+    # under 32-bit Wine (its wineserver is 64-bit all the same), else 64-bit, WoW64 included;
+    # $LIB picks the one that fits.
+    wine_probes = {"i686": ["tower_frame_probe_wine", "tower_frame_probe_wine32"],
+                   "wow64": ["tower_frame_probe_wine"],
+                   "x64": ["tower_frame_probe_wine"]}.get(mode, [])
+    print("== Build")
     jobs = os.environ.get("TOWER_JOBS", "2")
     with open(OUT / "configure.log", "w") as conf, open(OUT / "build.log", "w") as log:
         subprocess.run(["cmake", "-S", ".", "-B", BIN, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
@@ -427,19 +434,13 @@ def set_up():
                         "tower_frame_probe", "tower_alloc_probe", *wine_probes,
                         *(f"tower_pass_{peer}" for peer in PEERS)], stdout=log, check=True)
         if chosen.returncode != 0:
-            return {"wine_skip": "Wine could not be installed"}
+            return {"wine_skip": f"Wine could not be set up (see {OUT}/wineboot.log)"}
         subprocess.run(["cmake", "--preset", preset], stdout=conf, check=True)
         subprocess.run(["cmake", "--build", "--preset", preset, "-j", jobs], stdout=log, check=True)
-    print(f"== Wine prefix ({why})")
-    with open(OUT / "wineboot.log", "w") as log:
-        prefix = lib_sh('WINE_ARCH=$1 WINE_LOADER=$2 wine_prefix "$3" >&2 && env | grep ^WINE',
-                        arch, loader, ROOT / OUT / "wineprefix", check=False,
-                        stdout=subprocess.PIPE, stderr=log)
-    if prefix.returncode != 0:
-        return {"wine_skip": f"wineboot failed (see {OUT}/wineboot.log)"}
-    os.environ.update(line.split("=", 1) for line in prefix.stdout.splitlines())
-    return {"wine": {"label": f"tower.exe ({arch}) under Wine", "why": why, "WINELOADER": loader,
-                     "exe": f"build/{preset}/tower.exe",
+    print(f"== Wine: {mode}, {what}; {why}")
+    os.environ.update(line.split("=", 1) for line in env if "=" in line)
+    return {"wine": {"label": f"tower.exe under Wine ({mode})", "why": f"{what}; {why}",
+                     "WINELOADER": os.environ["WINELOADER"], "exe": f"build/{preset}/tower.exe",
                      "preload": f"{PROBES}/wine-probe/$LIB/libtowerframes.so"}}
 
 

@@ -1,7 +1,8 @@
 # Shared by the Wine checks: tower.exe under Wine on a private X server
 # (xvfb_start, from scripts/lib.sh), and leaving nothing behind. Each check
 # is its own bash process that sources this.
-# The driver exports TOWER_EXE, WINEPREFIX, WINELOADER, TOWER_WINE_TOOLS and
+# The driver exports TOWER_EXE, WINEPREFIX, WINELOADER (and WINEDLLPATH),
+# TOWER_WINE_MODE (i686, wow64 or x64), TOWER_WINE_TOOLS and
 # TOWER_SCREEN_CHECK.
 # shellcheck shell=bash
 # TOWER_RC and the other results are read by the checks that source this.
@@ -10,7 +11,8 @@
 # shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
 
-export WINEDEBUG=-all
+# Quiet, but for the line in which Wine says it starts a program through WoW64.
+export WINEDEBUG=-all,err+environ
 
 TOWER_PID=
 TOWER_RC=
@@ -37,10 +39,12 @@ start_tower()
 }
 
 # Wait up to $1 seconds for tower.exe to end; its exit code goes to TOWER_RC
-# (124 if the timeout ended it, empty if it is still running).
+# (124 if the timeout ended it, empty if it is still running). Under wow64,
+# Wine must have said that it ran tower.exe through WoW64, and the line is
+# shown.
 wait_tower()
 {
-    local limit=$1
+    local limit=$1 said
     TOWER_RC=
     for _ in $(seq $((limit * 10))); do
         if ! kill -0 "$TOWER_PID" 2>/dev/null; then
@@ -53,6 +57,11 @@ wait_tower()
     fi
     wait "$TOWER_PID" && TOWER_RC=0 || TOWER_RC=$?
     TOWER_PID=
+    if [ "${TOWER_WINE_MODE:-}" = wow64 ]; then
+        said=$(grep -o 'starting .*tower\.exe" in experimental wow64 mode' "$TOWER_LOG") ||
+            fail "Wine did not say that it ran tower.exe through WoW64"
+        echo "  wine: $said"
+    fi
 }
 
 # The X id of the first top-level window whose title is exactly $1, or
