@@ -1,7 +1,7 @@
 // WebGL rendering contexts on the canvas, made through Emscripten's GL layer
 // so that its emulation of immediate mode is set up for them.
 mergeInto(LibraryManager.library, {
-  JsCreateContext__deps: ['$TowerWeb', '$TowerGuardGL', '$Browser', '$GL'],
+  JsCreateContext__deps: ['$TowerWeb', '$TowerGLCalls', '$Browser', '$GL'],
   JsCreateContext: function(id, depth, stencil) {
     var canvas = TowerWeb.canvas;
     // A canvas gives one context for its lifetime.
@@ -48,46 +48,5 @@ mergeInto(LibraryManager.library, {
       }
       GL.deleteContext(context);
     }
-  },
-
-  // With no context current, GL calls do nothing, as they do on Windows and
-  // under Mesa: the program draws once more after teardown, and runs its
-  // set-up to the end after a failure. Emscripten's GL functions assume a
-  // context, so each import that is one is guarded before the module starts.
-  // NOTE: The imports are known by their function names (_glClear,
-  // _gluPerspective, and _emscripten_gl… where the emulation replaced one),
-  // which hold in builds that are not run through Closure.
-  $TowerGuardGL__deps: ['$TowerWeb', '$GL'],
-  $TowerGuardGL__postset: 'TowerGuardGL();',
-  $TowerGuardGL: function() {
-    Module['instantiateWasm'] = function(imports, receiveInstance) {
-      var isGL = /^_(emscripten_)?glu?[A-Z]/;
-      Object.keys(imports).forEach(function(module) {
-        var table = imports[module];
-        Object.keys(table).forEach(function(name) {
-          var call = table[name];
-          if (typeof call === 'function' && isGL.test(call.name)) {
-            table[name] = function() {
-              return GLctx ? call.apply(null, arguments) : 0;
-            };
-          }
-        });
-      });
-      // From bytes, so that a server that does not know .wasm serves it too.
-      fetch(wasmBinaryFile).then(function(response) {
-        if (!response.ok) {
-          throw new Error(wasmBinaryFile + ': HTTP ' + response.status);
-        }
-        return response.arrayBuffer();
-      }).then(function(bytes) {
-        return WebAssembly.instantiate(bytes, imports);
-      }).then(function(result) {
-        receiveInstance(result.instance, result.module);
-      }).catch(function(e) {
-        TowerWeb.reportError('cannot start the program', e.message);
-        TowerWeb.setStatus('The program could not start: ' + e.message);
-      });
-      return {};
-    };
   },
 });

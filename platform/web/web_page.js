@@ -22,6 +22,16 @@ mergeInto(LibraryManager.library, {
       console.error(line);
     },
 
+    // What Emscripten's runtime writes (web_prelude.js sends it here). The
+    // GL emulation announces on every load that it is a set of limited
+    // workarounds; that is known and no concern of the user's, so those
+    // lines go. Anything else the runtime says is a failure.
+    runtimeLine: function(text) {
+      if (!/^WARNING: using emscripten GL (immediate mode )?emulation/.test(text)) {
+        TowerWeb.writeLine(text);
+      }
+    },
+
     // A failure is written once, however often it recurs.
     reportError: function(what, detail) {
       var line = 'tower: ' + what + (detail ? ': ' + detail : '');
