@@ -51,7 +51,10 @@ mergeInto(LibraryManager.library, {
     if (id !== TowerWeb.window) {
       return 0;
     }
-    TowerWeb.frames++;
+    // A lost context shows nothing new.
+    if (!TowerWeb.contextLost) {
+      TowerWeb.frames++;
+    }
     return 1;
   },
 
@@ -135,7 +138,7 @@ mergeInto(LibraryManager.library, {
     // A page may only go full-screen on a user's gesture, so the tower draws
     // in the browser window first and the one-line prompt invites the rest.
     invite: function() {
-      if (TowerWeb.window && !TowerWeb.ended) {
+      if (TowerWeb.window && !TowerWeb.ended && !TowerWeb.contextGone) {
         TowerWeb.setStatus(document.fullscreenElement ?
                                '' : 'Click or press a key for full screen. Escape quits.');
       }
