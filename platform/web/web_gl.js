@@ -45,9 +45,10 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
-  JsDeleteContext__deps: ['$GL'],
+  JsDeleteContext__deps: ['$TowerWeb', '$GL'],
   JsDeleteContext: function(context) {
     if (GL.contexts[context]) {
+      TowerWeb.contextDeleted = true;
       if (GL.currentContext === GL.contexts[context]) {
         GL.makeContextCurrent(0);
       }

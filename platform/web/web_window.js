@@ -63,7 +63,9 @@ mergeInto(LibraryManager.library, {
   JsTakeResize__deps: ['$TowerWeb', 'JsViewportSize'],
   JsTakeResize: function(width, height) {
     var canvas = TowerWeb.canvas;
-    if (!TowerWeb.resizePending || !TowerWeb.window) {
+    // Once the program has deleted its context nothing draws again, and a
+    // new size would clear the canvas: it keeps its last frame, scaled.
+    if (!TowerWeb.resizePending || !TowerWeb.window || TowerWeb.contextDeleted) {
       return 0;
     }
     TowerWeb.resizePending = false;
