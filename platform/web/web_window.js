@@ -111,9 +111,19 @@ mergeInto(LibraryManager.library, {
         TowerWeb.resizePending = true;
       });
       document.addEventListener('fullscreenchange', TowerWindow.invite);
-      // Closing the page, or leaving it, closes the window.
-      window.addEventListener('pagehide', function() {
-        TowerWeb.closePending = true;
+      // Closing the page, or leaving it for good, closes the window. A page
+      // kept in the back/forward cache is frozen instead, and is loaded
+      // anew when it is shown again: the program starts afresh, as it
+      // would from a new launch.
+      window.addEventListener('pagehide', function(e) {
+        if (!e.persisted) {
+          TowerWeb.closePending = true;
+        }
+      });
+      window.addEventListener('pageshow', function(e) {
+        if (e.persisted) {
+          location.reload();
+        }
       });
       // keyCode is the virtual-key code Windows gives the same key.
       window.addEventListener('keydown', function(e) {
