@@ -58,11 +58,9 @@ mergeInto(LibraryManager.library, {
 
   $TowerGLContext__deps: ['$TowerWeb', '$TowerGLCalls', '$GL', '$GLImmediateSetup'],
   $TowerGLContext: {
-    // How long the browser has to give a lost context back. Chromium gives
-    // one back within a second of a GPU reset; one it dropped for having too
-    // many never comes back.
+    // How long the browser has to give a lost context back; one it dropped
+    // for having too many live contexts never comes back.
     restoreSeconds: 5,
-    giveUpTimer: 0,
 
     // Nothing is drawn or presented until the context is back, and the
     // program's loop idles (JsSleep).
@@ -73,7 +71,7 @@ mergeInto(LibraryManager.library, {
         return;
       }
       TowerWeb.contextLost = true;
-      TowerGLContext.giveUpTimer =
+      TowerWeb.giveUpTimer =
           setTimeout(TowerGLContext.giveUp, TowerGLContext.restoreSeconds * 1000);
     },
 
@@ -88,7 +86,7 @@ mergeInto(LibraryManager.library, {
       if (!TowerWeb.contextLost || TowerWeb.contextGone || !record) {
         return;
       }
-      clearTimeout(TowerGLContext.giveUpTimer);
+      clearTimeout(TowerWeb.giveUpTimer);
       var current = GL.currentContext;
       GL.makeContextCurrent(TowerWeb.context);
       record.initExtensionsDone = false;

@@ -14,6 +14,7 @@ mergeInto(LibraryManager.library, {
     context: 0, // the canvas's WebGL context, once made
     contextLost: false, // taken by the browser, and not given back yet
     contextGone: false, // not given back in time: the loop has stopped
+    giveUpTimer: 0, // gives a lost context up if it is not back in time
     contextDeleted: false, // by the program: nothing draws on the canvas again
     frames: 0, // frames presented: one a pass of the frame loop
     passes: 0, // Sleep calls, presenting or not
