@@ -3,6 +3,7 @@ missing, building through a preset, a private Xvfb, running the program and endi
 Escape as a user would, and the way Wine runs tower.exe on this machine.
 
     python3 scripts/lib.py install BUILD TEST    installs the lists named (scripts/test does)
+    python3 scripts/lib.py puppeteer             installs puppeteer-core for tests/web
 
 Standard library only: python3 is all a script may assume (scripts/python.sh brings it)."""
 import contextlib
@@ -50,16 +51,17 @@ def main(function, *args):
 # What building and running the program on Linux needs, and no more.
 BUILD = ["cmake", "make", "g++", "pkg-config", "libgl-dev", "libglu1-mesa-dev", "libgl1-mesa-dri",
          "libglx-mesa0", "libx11-dev", "libxrandr-dev", "libxi-dev"]
-# What building the web page (preset web) needs beyond cmake and make, and what showing it
-# without a display adds.
-WEB = ["emscripten", "node-acorn", "python3"]
+# What building the web page (preset web) and serving it need beyond cmake and make, and what
+# showing it without a display adds (with puppeteer()).
+WEB = ["emscripten", "node-acorn", "nodejs"]
 BROWSER = ["chromium"]
 # What the linux preset's tests add, which the screen checker of the other checks is one of.
 TEST_TREE = ["libgtest-dev", "libpng-dev"]
 # What the tests and benchmarks add to building.
 TEST = ["libegl-dev", "libegl-mesa0", *TEST_TREE, "libbenchmark-dev", "libglfw3-dev",
         "libsdl2-dev", "xvfb", "xauth", "xdotool", "x11-utils", "x11-xkb-utils", "apitrace",
-        "valgrind", "openbox", "weston", "xwayland", "g++-mingw-w64-i686-win32", *WEB, *BROWSER]
+        "valgrind", "openbox", "weston", "xwayland", "g++-mingw-w64-i686-win32", *WEB, *BROWSER,
+        "firefox-esr"]
 # What packing the release files needs beyond building (git dates them by the last commit),
 # what the .deb adds (cpack reads the program's libraries with file and dpkg-shlibdeps), and
 # what checking the Linux packages adds.
@@ -93,6 +95,17 @@ def ensure_packages(*packages):
                                            "-y", "-qq", "--no-install-recommends", *missing]):
         if subprocess.run(as_root(step)).returncode != 0:
             raise Failure("")
+
+
+def puppeteer():
+    """puppeteer-core, as pinned in tests/web, into tests/web/node_modules and nowhere else; it
+    drives the browsers installed above and downloads none. npm is Debian's unless a Node.js
+    from elsewhere brought its own (which conflicts with Debian's npm package)."""
+    if shutil.which("npm") is None:
+        ensure_packages("npm")
+    if subprocess.run(["npm", "ci", "--ignore-scripts", "--no-audit", "--no-fund",
+                       "--loglevel=error"], cwd=os.path.join(ROOT, "tests", "web")).returncode:
+        raise Failure("")
 
 
 # --- Building
@@ -454,7 +467,9 @@ def wine_prefix(wine, prefix):
 
 
 if __name__ == "__main__":
-    if sys.argv[1:2] != ["install"] or not set(sys.argv[2:]) <= {
-            "BUILD", "WEB", "BROWSER", "TEST", "RELEASE", "DEB", "PACKAGE", "WINDOWS", "PICTURE"}:
+    LISTS = {"BUILD", "WEB", "BROWSER", "TEST", "RELEASE", "DEB", "PACKAGE", "WINDOWS", "PICTURE"}
+    if sys.argv[1:] == ["puppeteer"]:
+        main(puppeteer)
+    if sys.argv[1:2] != ["install"] or not set(sys.argv[2:]) <= LISTS:
         sys.exit(__doc__)
     main(ensure_packages, *(name for lst in sys.argv[2:] for name in globals()[lst]))

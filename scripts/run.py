@@ -13,11 +13,13 @@ import lib
 
 
 def web():
-    lib.ensure_packages("cmake", "make", *lib.WEB, *([] if os.environ.get("DISPLAY") else
-                                                      lib.BROWSER))
+    headless = not os.environ.get("DISPLAY")
+    lib.ensure_packages("cmake", "make", *lib.WEB, *(lib.BROWSER if headless else []))
+    if headless:
+        lib.puppeteer()
     lib.build("web", "tower")
-    server = os.path.join(lib.ROOT, "tests", "web", "serve_page.py")
-    os.execv(sys.executable, [sys.executable, server, os.path.join(lib.ROOT, "build", "web")])
+    os.chdir(lib.ROOT)
+    os.execvp("node", ["node", "tests/web/show.js", "build/web"])
 
 
 def main(args):
