@@ -20,11 +20,11 @@ CHATTER = re.compile(r"^[0-9]+ warnings? (and [0-9]+ errors? )?generated|"
 
 
 def sources(top, suffixes, skip=()):
-    """The files under top with those endings, relative to the tree, sorted; build folders
-    and hidden ones are not the tree's."""
+    """The files under top with those endings, relative to the tree, sorted; build folders,
+    hidden ones and Node.js's packages are not the tree's."""
     found = []
     for folder, dirs, files in os.walk(os.path.join(lib.ROOT, top)):
-        dirs[:] = [d for d in dirs if not d.startswith((".", "build"))]
+        dirs[:] = [d for d in dirs if not d.startswith((".", "build")) and d != "node_modules"]
         found += [os.path.relpath(os.path.join(folder, f), lib.ROOT) for f in files
                   if f.endswith(suffixes)]
     return sorted(f for f in found if not f.startswith(skip))
