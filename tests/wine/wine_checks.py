@@ -142,8 +142,8 @@ class Tower:
         return found
 
     def expect_covers_screen(self, window):
-        # The window exists from CreateWindowExA on, but WM_CREATE shows it only after the GL
-        # set-up.
+        """The window is viewable and covers the whole root window. It exists from
+        CreateWindowExA on, but WM_CREATE shows it only after the GL set-up."""
         for _ in range(50):
             status, info = lib.said(["xwininfo", "-id", window], env=self.env)
             if status != 0:
@@ -155,9 +155,8 @@ class Tower:
 
         def field(text, name):
             return re.search(rf"^ *{name}: *(.*)$", text, re.M)[1]
-        x, y, w, h, state = (field(info, n) for n in ("Absolute upper-left X",
-                                                      "Absolute upper-left Y", "Width", "Height",
-                                                      "Map State"))
+        names = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height", "Map State")
+        x, y, w, h, state = (field(info, name) for name in names)
         rw, rh = field(root, "Width"), field(root, "Height")
         if state != "IsViewable":
             fail(f"window still not viewable after 10 s (map state {state})")
@@ -192,7 +191,6 @@ class Tower:
             print(f"  wine: {line[0]}")
         if code != expected:
             fail(f"exit code {code} after {after}, expected {expected}")
-
 
 
 @contextlib.contextmanager
