@@ -25,10 +25,10 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "scripts"))
-from xvfb import xvfb  # noqa: E402 (the scripts' one way to start Xvfb)
+import lib  # noqa: E402 (the scripts' shared module)
 
 OUT = Path("build/bench")  # relative to ROOT, where the driver runs
-BIN = OUT / "linux"
+BIN = Path("build/linux")  # the linux preset's tree
 PROBES = ROOT / BIN / "bench"  # absolute: Wine's processes change directory
 REPS = int(os.environ.get("BENCH_REPS", "5"))
 PEERS = ("ours", "glfw", "sdl")
@@ -86,12 +86,6 @@ def sample(path):
             sum(map(cpu_ns, rec["pids"])))
 
 
-def lib_sh(script, *args, check=True, **kwargs):
-    """bash with scripts/lib.sh sourced: the set-up that the other scripts share."""
-    return subprocess.run(["bash", "-c", f"source scripts/lib.sh; {script}", "lib.sh", *args],
-                          check=check, text=True, **kwargs)
-
-
 @contextlib.contextmanager
 def probed(argv, preload, how, marks=(), env=None, timed_exec=False, until=None, wine=False):
     """argv run with the probes preloaded (env: its environment). Yields the run once
@@ -116,14 +110,10 @@ def probed(argv, preload, how, marks=(), env=None, timed_exec=False, until=None,
             yield run
         finally:
             if how == "escape":
-                for action in ("keydown", "keyup"):
-                    subprocess.run(["xdotool", action, "Escape"], env=env, check=False)
-                    time.sleep(0.1)
+                lib.press_escape(env)
             else:
                 run.proc.terminate()
-            try:
-                run.proc.wait(10)
-            except subprocess.TimeoutExpired:
+            if lib.wait_for(run.proc, 10) is None:
                 print(f"warning: {how} did not end {argv[0]} within 10 s", file=sys.stderr)
                 run.proc.kill()
                 run.proc.wait()
@@ -311,7 +301,7 @@ def whole_program(ctx):
           "(the floor by SIGTERM). CPU time is every thread's, from /proc/PID/task/*/schedstat;",
           "*incl. Wine's other processes* adds the wineserver and the prefix's services.")
     prose(*(f"Wine ran `{wine['exe']}`: {wine['why']}.", "Its command needs the prefix's",
-            "environment, as `wine_prefix` in scripts/lib.sh exports it (WINEPREFIX, WINEDLLPATH",
+            "environment, as `wine_prefix` in scripts/lib.py sets it (WINEPREFIX, WINEDLLPATH",
             "for wow64).") if wine else (f"Wine figures left out: {ctx['wine_skip']}.",))
     table([(f"{label} {what}", col[label, i], unit, ratio(col[label, i], col[w, i], "Wine"),
             show % (shlex.quote(preload), shlex.join(map(str, argv))) if i == 0 and argv
@@ -405,49 +395,47 @@ BENCHMARKS = (("1. DrawScene alone", drawscene), ("2. One pass: ours, GLFW, SDL"
 
 def set_up():
     """Install what is missing, choose the way Wine runs tower.exe and make its prefix, build."""
-    lib_sh('ensure_packages "${TOWER_BUILD_PACKAGES[@]}" "${TOWER_TEST_PACKAGES[@]}" "$@"',
-           "gcc-multilib", "mesa-utils", "strace", "g++-mingw-w64-x86-64-win32")
-    # The way the Wine checks take (scripts/lib.sh): the 32-bit tower.exe under 32-bit Wine or
+    lib.ensure_packages(*lib.BUILD, *lib.TEST, "gcc-multilib", "mesa-utils", "strace",
+                        "g++-mingw-w64-x86-64-win32")
+    # The way the Wine checks take (scripts/lib.py): the 32-bit tower.exe under 32-bit Wine or
     # through 64-bit Wine's WoW64, else the x64 one; the prefix settles it, as WoW64 is tried
     # there. Where Wine cannot be set up at all, its figures are left out and the results say why.
     print("== Wine")
     OUT.mkdir(parents=True, exist_ok=True)
-    with open(OUT / "wineboot.log", "w") as log:
-        chosen = lib_sh('wine_choose >&2 && wine_prefix "$1" >&2 && printf "%s\\n" "$WINE_MODE" '
-                        '"$WINE_ARCH" "$WINE_WHAT" "$WINE_WHY" && env | grep ^WINE',
-                        ROOT / OUT / "wineprefix", check=False, stdout=subprocess.PIPE, stderr=log)
-    mode, arch, what, why, *env = chosen.stdout.splitlines() + [""] * 4
-    preset = "windows-i686" if arch == "x86" else "windows-x64"
+    with lib.output_to(OUT / "wineboot.log"):
+        try:
+            wine = lib.wine_choose()
+            lib.wine_prefix(wine, str(ROOT / OUT / "wineprefix"))
+        except lib.Failure as failure:
+            print(failure, file=sys.stderr)
+            wine = None
     # Wine's processes take the probe that also follows Wine's dlsym, in their word size: 32-bit
     # under 32-bit Wine (its wineserver is 64-bit all the same), else 64-bit, WoW64 included;
     # $LIB picks the one that fits.
     wine_probes = {"i686": ["tower_frame_probe_wine", "tower_frame_probe_wine32"],
                    "wow64": ["tower_frame_probe_wine"],
-                   "x64": ["tower_frame_probe_wine"]}.get(mode, [])
+                   "x64": ["tower_frame_probe_wine"]}.get(wine.mode if wine else "", [])
     print("== Build")
-    jobs = os.environ.get("TOWER_JOBS", "2")
-    with open(OUT / "configure.log", "w") as conf, open(OUT / "build.log", "w") as log:
-        subprocess.run(["cmake", "-S", ".", "-B", BIN, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                        "-DTOWER_WERROR=ON", "-DTOWER_BUILD_TESTS=OFF"], stdout=conf, check=True)
-        subprocess.run(["cmake", "--build", BIN, "-j", jobs, "--target", "tower", "tower_floor_glx",
-                        "tower_bench_scene", "tower_bench_mesa", "tower_scene_frames",
-                        "tower_frame_probe", "tower_alloc_probe", *wine_probes,
-                        *(f"tower_pass_{peer}" for peer in PEERS)], stdout=log, check=True)
-        if chosen.returncode != 0:
+    with open(OUT / "build.log", "w") as log:
+        lib.build("linux", "tower", "tower_floor_glx", "tower_bench_scene", "tower_bench_mesa",
+                  "tower_scene_frames", "tower_frame_probe", "tower_alloc_probe", *wine_probes,
+                  *(f"tower_pass_{peer}" for peer in PEERS), log=log)
+        if wine is None:
             return {"wine_skip": f"Wine could not be set up (see {OUT}/wineboot.log)"}
-        subprocess.run(["cmake", "--preset", preset], stdout=conf, check=True)
-        subprocess.run(["cmake", "--build", "--preset", preset, "-j", jobs], stdout=log, check=True)
-    print(f"== Wine: {mode}, {what}; {why}")
-    os.environ.update(line.split("=", 1) for line in env if "=" in line)
-    return {"wine": {"label": f"tower.exe under Wine ({mode})", "why": f"{what}; {why}",
-                     "WINELOADER": os.environ["WINELOADER"], "exe": f"build/{preset}/tower.exe",
+        preset = "windows-i686" if wine.arch == "x86" else "windows-x64"
+        lib.build(preset, log=log)
+    print(f"== Wine: {wine.mode}, {wine.what}; {wine.why}")
+    return {"wine": {"label": f"tower.exe under Wine ({wine.mode})",
+                     "why": f"{wine.what}; {wine.why}", "WINELOADER": wine.loader,
+                     "exe": f"build/{preset}/tower.exe",
                      "preload": f"{PROBES}/wine-probe/$LIB/libtowerframes.so"}}
 
 
 def bench():
     started = time.monotonic()
     ctx = {**set_up(), "frames": f"{PROBES}/libtowerframes.so"}
-    with xvfb("1024x768x24", limit=7200) as display, xvfb("320x240x24", limit=7200) as small:
+    with lib.xvfb("1024x768x24", limit=7200) as display, \
+            lib.xvfb("320x240x24", limit=7200) as small:
         os.environ["DISPLAY"], ctx["small_display"] = display, small
         model = re.search(r"model name\s*: (.*)", Path("/proc/cpuinfo").read_text())
         emit("# Benchmark results")
@@ -488,4 +476,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1:])
+    lib.main(main, sys.argv[1:])

@@ -21,7 +21,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
-from xvfb import xvfb  # noqa: E402 (the scripts' one way to start Xvfb)
+import lib  # noqa: E402 (the scripts' shared module)
 
 # A common desktop size, so the program runs about as fast as it does on one;
 # each frame is then shrunk, which also smooths the triangles' edges.
@@ -108,14 +108,6 @@ def run(*args, **kwargs):
     return subprocess.run(args, check=True, **kwargs)
 
 
-def build_program():
-    jobs = os.environ.get("TOWER_JOBS", "2")
-    run("cmake", "--preset", "linux-program", cwd=ROOT, stdout=subprocess.DEVNULL)
-    run("cmake", "--build", "--preset", "linux-program", "--target", "tower", "-j", jobs,
-        cwd=ROOT, stdout=subprocess.DEVNULL)
-    return os.path.join(ROOT, "build", "linux-program", "tower")
-
-
 def lit_box(rgb, width, height):
     """The box (left, top, right, bottom; exclusive) of the non-black pixels,
     or None."""
@@ -138,42 +130,37 @@ def lit_box(rgb, width, height):
 def capture(program, display):
     """Start the program, wait for the tower, and grab the frames."""
     env = dict(os.environ, DISPLAY=display)
-    tower = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL)
     screen = Screen(display)
     grabbed = []
-    try:
-        deadline = time.monotonic() + 20
-        while True:
-            first = screen.grab(*SCREEN)
-            if lit_box(to_rgb(first, *SCREEN), *SCREEN):
-                break
-            if tower.poll() is not None or time.monotonic() > deadline:
-                sys.exit("the tower never showed")
-            time.sleep(0.01)
-        start = time.monotonic()
-        grabbed.append(first)
-        latest = 0.0
-        for k in range(1, FPS * SECONDS):
-            due = start + k / FPS
-            if due > time.monotonic():
-                time.sleep(due - time.monotonic())
-            latest = max(latest, time.monotonic() - due)
-            grabbed.append(screen.grab(*SCREEN))
-        print(f"captured {len(grabbed)} frames in {time.monotonic() - start:.2f} s, "
-              f"each at most {latest * 1000:.0f} ms late")
-        if latest > 0.5 / FPS:
-            sys.exit("capturing fell behind; try again on a quieter machine")
-    finally:
-        screen.close()
-        if tower.poll() is None:
+    with lib.running([program], env=env, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL) as tower:
+        try:
+            deadline = time.monotonic() + 20
+            while True:
+                first = screen.grab(*SCREEN)
+                if lit_box(to_rgb(first, *SCREEN), *SCREEN):
+                    break
+                if tower.poll() is not None or time.monotonic() > deadline:
+                    sys.exit("the tower never showed")
+                time.sleep(0.01)
+            start = time.monotonic()
+            grabbed.append(first)
+            latest = 0.0
+            for k in range(1, FPS * SECONDS):
+                due = start + k / FPS
+                if due > time.monotonic():
+                    time.sleep(due - time.monotonic())
+                latest = max(latest, time.monotonic() - due)
+                grabbed.append(screen.grab(*SCREEN))
+            print(f"captured {len(grabbed)} frames in {time.monotonic() - start:.2f} s, "
+                  f"each at most {latest * 1000:.0f} ms late")
+            if latest > 0.5 / FPS:
+                sys.exit("capturing fell behind; try again on a quieter machine")
+        finally:
+            screen.close()
             # SIGTERM ends it as closing the window would.
             tower.terminate()
-            try:
-                tower.wait(10)
-            except subprocess.TimeoutExpired:
-                tower.kill()
-                tower.wait()
+            lib.wait_for(tower, 10)
     return [to_rgb(g, *SCREEN) for g in grabbed]
 
 
@@ -208,9 +195,10 @@ def encode(frames, box, work):
 
 
 def main():
-    program = build_program()
+    lib.ensure_packages(*lib.BUILD, *lib.PICTURE)
+    program = os.path.join(lib.build("linux-program", "tower", quiet=True), "tower")
     with tempfile.TemporaryDirectory() as work:
-        with xvfb(f"{SCREEN[0]}x{SCREEN[1]}x24") as display:
+        with lib.xvfb(f"{SCREEN[0]}x{SCREEN[1]}x24") as display:
             frames = capture(program, display)
         box = union_box(frames)
         shown = encode(frames, box, work)
@@ -222,4 +210,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    lib.main(main)

@@ -20,6 +20,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import lib  # noqa: E402 (the scripts' shared module)
 
 # Phase 0.4, about 800 frames after start: the lower levels still stand
 # stacked as a tower while the upper ones fan out into the curl, so one still
@@ -37,14 +39,10 @@ def run(*args, **kwargs):
     return subprocess.run(args, check=True, **kwargs)
 
 
-def build_renderer(build_dir):
-    jobs = os.environ.get("TOWER_JOBS", "2")
-    run("cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release",
-        "-DTOWER_BUILD_TESTS=OFF", "-DTOWER_BUILD_BENCH=OFF", "-DTOWER_BUILD_ICON_TOOL=ON",
-        stdout=subprocess.DEVNULL)
-    run("cmake", "--build", build_dir, "--target", "tower_icon_frame", "-j", jobs,
-        stdout=subprocess.DEVNULL)
-    return os.path.join(build_dir, "icon", "tower_icon_frame")
+def build_renderer():
+    """The frame renderer, from the linux preset's tree."""
+    return os.path.join(lib.build("linux", "tower_icon_frame", quiet=True), "icon",
+                        "tower_icon_frame")
 
 
 def read_pam(path):
@@ -98,8 +96,8 @@ def write_png(source, crop, size, path):
 
 
 def main():
-    build_dir = os.path.join(ROOT, "build", "icon")
-    renderer = build_renderer(build_dir)
+    lib.ensure_packages(*lib.BUILD, *lib.PICTURE)
+    renderer = build_renderer()
     with tempfile.TemporaryDirectory() as work:
         frame = os.path.join(work, "frame.pam")
         run(renderer, PHASE, str(RENDER_SIZE), frame)
@@ -126,4 +124,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    lib.main(main)

@@ -29,10 +29,15 @@ import tempfile
 import time
 import zipfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+import lib
+
+ROOT = lib.ROOT
 TARGETS = ("linux", "windows", "web")
 # The web page's files, as the web preset leaves them in its build folder.
 WEB_FILES = ("index.html", "tower.js", "tower.wasm", "favicon.png")
+# What building each needs: no checker, and neither MinGW-w64 nor Emscripten for linux alone.
+PACKAGES = {"linux": [*lib.BUILD, *lib.DEB], "windows": ["cmake", "make", *lib.WINDOWS],
+            "web": ["cmake", "make", *lib.WEB]}
 
 
 def run(args, **kwargs):
@@ -56,13 +61,10 @@ def source_date_epoch(root=ROOT):
     return int(result.stdout)
 
 
-def build_preset(preset, root=ROOT):
+def build_preset(preset):
     """Configure and build the program with one of the presets; its build folder."""
-    jobs = os.environ.get("TOWER_JOBS", "2")
     print(f"building preset {preset}", flush=True)
-    run(["cmake", "--preset", preset], cwd=root)
-    run(["cmake", "--build", "--preset", preset, "--target", "tower", "-j", jobs], cwd=root)
-    return os.path.join(root, "build", preset)
+    return lib.build(preset, "tower", quiet=True)
 
 
 def project_version(build_dir):
@@ -191,6 +193,7 @@ def main(argv):
     unknown = [t for t in targets if t not in TARGETS]
     if unknown:
         sys.exit(f"usage: scripts/package [{'] ['.join(TARGETS)}]  (unknown: {' '.join(unknown)})")
+    lib.ensure_packages(*lib.RELEASE, *(name for target in targets for name in PACKAGES[target]))
     # Installed files and folders take their modes from the umask, and the
     # .deb keeps them.
     os.umask(0o022)
@@ -222,4 +225,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    lib.main(main, sys.argv[1:])

@@ -3,9 +3,25 @@
 
 #include "x11_platform.h"
 
+#include <cerrno>
+#include <ctime>
+
 namespace x11 {
 
 namespace {
+
+void X11Sleep(DWORD milliseconds)
+{
+    timespec wait = {};
+    wait.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    timespec left = {};
+    // A signal cuts the wait short; its close request can wait for the
+    // rest of it, as it is at most a frame.
+    while (nanosleep(&wait, &left) != 0 && errno == EINTR) {
+        wait = left;
+    }
+}
 
 // Filled slot by slot, so that no entry can land in its neighbour's place.
 platform::Backend Table()
@@ -28,7 +44,7 @@ platform::Backend Table()
     backend.swapBuffers = GlxSwapBuffers;
     backend.keyState = X11KeyState;
     backend.messageBox = X11MessageBox;
-    backend.sleep = PosixSleep;
+    backend.sleep = X11Sleep;
     backend.pumpEvents = X11PumpEvents;
     return backend;
 }
@@ -37,9 +53,8 @@ platform::Backend Table()
 
 const platform::Backend *OpenBackend()
 {
-    PosixCatchCloseSignals();
+    X11CatchSignals();
     X11InstallErrorHandlers();
-    PosixGuardFaults();
     if (!X11OpenDisplay()) {
         return nullptr;
     }

@@ -16,6 +16,13 @@ constexpr int kMargin = 16;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 26;
 constexpr int kMinWidth = 240;
+constexpr int kLineGap = 2;      // between one line's descent and the next one's ascent
+constexpr int kPressedInset = 2; // the second frame that shows the button held down
+constexpr int kLabelRaise = 1;   // "OK"'s baseline, above where centring its ascent puts it
+// Where the server has no font at all to tell us about, "fixed"'s metrics.
+constexpr int kFallbackAscent = 11;
+constexpr int kFallbackDescent = 2;
+constexpr int kFallbackCharWidth = 6;
 constexpr char kProgramName[] = "tower";
 constexpr int kProgramNameLength = sizeof kProgramName - 1;
 
@@ -31,16 +38,16 @@ void LoadFont(X11BoxFace &face)
             XSetFont(g_x11.display, face.gc, face.font->fid);
         }
         face.ascent = face.font->ascent;
-        face.lineHeight = face.font->ascent + face.font->descent + 2;
+        face.lineHeight = face.font->ascent + face.font->descent + kLineGap;
     } else {
-        face.ascent = 11;
-        face.lineHeight = 15;
+        face.ascent = kFallbackAscent;
+        face.lineHeight = kFallbackAscent + kFallbackDescent + kLineGap;
     }
 }
 
 int TextWidth(const X11BoxFace &face, const char *text, int length)
 {
-    return face.font != nullptr ? XTextWidth(face.font, text, length) : 6 * length;
+    return face.font != nullptr ? XTextWidth(face.font, text, length) : kFallbackCharWidth * length;
 }
 
 void Layout(X11BoxFace &face, const char *text)
@@ -117,11 +124,12 @@ void X11DrawBoxFace(const X11BoxFace &face, Window window)
     const XRectangle &b = face.button;
     XDrawRectangle(display, window, face.gc, b.x, b.y, b.width, b.height);
     if (face.buttonDown) {
-        XDrawRectangle(display, window, face.gc, b.x + 2, b.y + 2, b.width - 4u, b.height - 4u);
+        XDrawRectangle(display, window, face.gc, b.x + kPressedInset, b.y + kPressedInset,
+                       b.width - 2u * kPressedInset, b.height - 2u * kPressedInset);
     }
     const int labelWidth = TextWidth(face, "OK", 2);
     XDrawString(display, window, face.gc, b.x + (b.width - labelWidth) / 2,
-                b.y + (b.height + face.ascent) / 2 - 1, "OK", 2);
+                b.y + (b.height + face.ascent) / 2 - kLabelRaise, "OK", 2);
 }
 
 bool X11InBoxButton(const X11BoxFace &face, int x, int y)

@@ -122,7 +122,6 @@ bool X11OpenDisplay()
         }
         return false;
     }
-    PosixIgnoreBrokenPipes();
     g_x11.screen = DefaultScreen(g_x11.display);
     g_x11.root = RootWindow(g_x11.display, g_x11.screen);
     if (!InternAtoms()) {

@@ -134,8 +134,8 @@ void X11PumpEvents()
     // closing them would. Before any window exists the request waits for
     // one; if none ever comes, set-up has failed, and that failure already
     // ends the program.
-    if (PosixCloseRequested() && platform::CloseAllWindows()) {
-        PosixClearCloseRequest();
+    if (X11CloseRequested() && platform::CloseAllWindows()) {
+        X11ClearCloseRequest();
     }
     // XPending flushes and reads without blocking; XNextEvent then only
     // takes what has already arrived.

@@ -12,32 +12,11 @@ namespace x11 {
 
 namespace {
 
-// Virtual keys beyond Escape that have an obvious X key.
-constexpr int kVkReturn = 0x0D;
-constexpr int kVkSpace = 0x20;
-
-// The virtual key a symbol belongs to, or -1; a letter's is its capital.
+// The virtual key a symbol belongs to, or -1. The program polls Escape
+// alone, so no other key is followed.
 int VirtualKeyOf(KeySym sym)
 {
-    if (sym == XK_Escape) {
-        return VK_ESCAPE;
-    }
-    if (sym == XK_Return) {
-        return kVkReturn;
-    }
-    if (sym == XK_space) {
-        return kVkSpace;
-    }
-    if (sym >= XK_0 && sym <= XK_9) {
-        return '0' + static_cast<int>(sym - XK_0);
-    }
-    if (sym >= XK_a && sym <= XK_z) {
-        return 'A' + static_cast<int>(sym - XK_a);
-    }
-    if (sym >= XK_A && sym <= XK_Z) {
-        return 'A' + static_cast<int>(sym - XK_A);
-    }
-    return -1;
+    return sym == XK_Escape ? VK_ESCAPE : -1;
 }
 
 void AddKeycode(int vkey, int keycode)

@@ -126,7 +126,7 @@ void RunModal(Box &box)
 {
     Display *display = g_x11.display;
     auto unmappedSince = std::chrono::steady_clock::now();
-    while (!box.done && !PosixCloseRequested()) {
+    while (!box.done && !X11CloseRequested()) {
         while (!box.done && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
@@ -136,7 +136,7 @@ void RunModal(Box &box)
                 X11HandleEvent(event);
             }
         }
-        if (box.done || PosixCloseRequested()) {
+        if (box.done || X11CloseRequested()) {
             break;
         }
         const auto now = std::chrono::steady_clock::now();
@@ -198,7 +198,7 @@ void X11MessageBox(platform::BackendId owner, const char *text, const char *capt
     X11SayMessageBox(caption, text);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
-    if (PosixCloseRequested()) {
+    if (X11CloseRequested()) {
         return;
     }
     ShowBox(owner, text, caption);

@@ -164,16 +164,14 @@ int X11UntrapErrors();
 // Whether the server has closed our connection; only system calls.
 bool X11ConnectionClosed();
 
-// --- posix.cpp
-// SIGINT and SIGTERM close the program's windows as their user would.
-void PosixCatchCloseSignals();
+// --- x11_signals.cpp
+// SIGINT and SIGTERM close the program's windows as their user would; a
+// broken pipe is an error for Xlib to report; a fault with the X connection
+// closed ends the program as a lost connection.
+void X11CatchSignals();
 // SIGINT or SIGTERM asked the program to close and no window has been told yet.
-bool PosixCloseRequested();
-void PosixClearCloseRequest();
-void PosixIgnoreBrokenPipes();
-// A fault with the X connection closed ends the program as a lost connection.
-void PosixGuardFaults();
-void PosixSleep(DWORD milliseconds);
+bool X11CloseRequested();
+void X11ClearCloseRequest();
 
 // --- x11_display.cpp
 bool X11OpenDisplay();

@@ -47,8 +47,8 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import lib  # noqa: E402 (the scripts' shared module)
 import release  # noqa: E402 (scripts/package's code: the packages are made as it makes them)
-from xvfb import xvfb  # noqa: E402 (the scripts' one way to start Xvfb)
 
 # What both packages install, relative to the prefix.
 EXPECTED_FILES = {
@@ -105,8 +105,8 @@ def build_packages(build_dir, configure, out):
     if configure:
         release.build_preset("linux-program")
     else:
-        run(["cmake", "--build", build_dir, "--target", "tower", "-j",
-             os.environ.get("TOWER_JOBS", "2")], stdout=subprocess.DEVNULL)
+        run(["cmake", "--build", build_dir, "--target", "tower", "-j", lib.JOBS],
+            stdout=subprocess.DEVNULL)
     started = time.monotonic()
     os.umask(0o022)
     deb, tarball = release.package_linux(build_dir, out, release.source_date_epoch())
@@ -116,19 +116,10 @@ def build_packages(build_dir, configure, out):
     return deb, tarball
 
 
-def build_screen_check(build_dir):
-    """The screen checker of the end-to-end tests, built on its own: it needs
-    only Xlib and libpng, where the test build needs GoogleTest."""
-    exe = os.path.join(build_dir, "tower_screen_check")
-    e2e = os.path.join(ROOT, "tests", "e2e")
-    support = os.path.join(ROOT, "tests", "support")
-    sources = [os.path.join(e2e, "screen_check.cpp"), os.path.join(e2e, "screen_grab.cpp"),
-               os.path.join(support, "tower_model.cpp")]
-    if not os.path.exists(exe) or any(os.path.getmtime(s) > os.path.getmtime(exe)
-                                      for s in sources):
-        run(["g++", "-std=c++17", "-O2", "-I" + e2e, "-I" + support, *sources, "-o", exe, "-lX11",
-             "-lpng"])
-    return exe
+def build_screen_check():
+    """The screen checker of the end-to-end tests, from the linux preset's tree."""
+    return os.path.join(lib.build("linux", "tower_screen_check", quiet=True), "tests", "e2e",
+                        "tower_screen_check")
 
 
 def files_under(top):
@@ -283,15 +274,11 @@ def check_copyright(checks, deb_prefix):
 
 def check_running(checks, command, path, screen_check):
     """Start the program as the menu would, see the tower, press Escape."""
-    with xvfb(SCREEN) as display:
+    with lib.xvfb(SCREEN) as display, tempfile.TemporaryFile() as log:
         env = dict(os.environ, DISPLAY=display, PATH=path)
-        program = None
-        log = tempfile.TemporaryFile()
-        try:
-            resolved = shutil.which(command[0], path=path)
-            print(f"running {resolved} on a private Xvfb at {display} ({SCREEN})")
-            program = subprocess.Popen(command, env=env, stdout=log, stderr=log)
-
+        print(f"running {shutil.which(command[0], path=path)} on a private Xvfb at {display} "
+              f"({SCREEN})")
+        with lib.running(command, env=env, stdout=log, stderr=log) as program:
             shown, verdict = False, ""
             deadline = time.monotonic() + 20
             while not shown and time.monotonic() < deadline and program.poll() is None:
@@ -302,24 +289,13 @@ def check_running(checks, command, path, screen_check):
             if program.poll() is not None:
                 verdict += f"\nthe program ended by itself with {program.returncode}"
             checks.report(shown, "the packaged tower draws the tower", "" if shown else verdict)
-
-            for action in ("keydown", "keyup"):
-                run(["xdotool", action, "Escape"], env=env, timeout=10)
-                time.sleep(0.1)
-            try:
-                code = program.wait(10)
-                checks.report(code == 0, "Escape ends it with 0",
-                              f"exit code {code}" if code else "")
-            except subprocess.TimeoutExpired:
-                checks.report(False, "Escape ends it with 0", "still running 10 s after Escape")
-        finally:
-            if program is not None and program.poll() is None:
-                program.kill()
-                program.wait()
-            log.seek(0)
-            text = log.read().decode(errors="replace").strip()
-            if text:
-                print("  program output:\n  | " + text.replace("\n", "\n  | "))
+            code = lib.end_with_escape(program, env)
+            checks.report(code == 0, "Escape ends it with 0", "still running 10 s after Escape"
+                          if code is None else f"exit code {code}" if code else "")
+        log.seek(0)
+        text = log.read().decode(errors="replace").strip()
+        if text:
+            print("  program output:\n  | " + text.replace("\n", "\n  | "))
 
 
 def copy_tree(dest):
@@ -347,9 +323,10 @@ def check_reproducible(checks):
         env = dict(os.environ, SOURCE_DATE_EPOCH=epoch,
                    **{k: v for k, v in variation.items() if k != "umask"})
         started = time.monotonic()
-        result = run(["bash", "-c", f"umask {variation.get('umask', '022')} && "
-                      "exec scripts/package"], cwd=tree, env=env, capture_output=True,
-                     text=True, check=False)
+        umask = int(variation.get("umask", "022"), 8)
+        result = run([sys.executable, "scripts/release.py"], cwd=tree, env=env,
+                     preexec_fn=lambda: os.umask(umask), capture_output=True, text=True,
+                     check=False)
         if result.returncode != 0:
             checks.report(False, f"scripts/package in {tree}", result.stdout + result.stderr)
             return
@@ -398,8 +375,7 @@ def main():
     parser.add_argument("--reproducible", action="store_true",
                         help="also build every release file twice, in two folders, and compare")
     args = parser.parse_args()
-    # Our lines and the tools' own output, in the order they happened.
-    sys.stdout.reconfigure(line_buffering=True)
+    lib.ensure_packages(*lib.BUILD, *lib.PACKAGE)
 
     started = time.monotonic()
     build_dir = os.path.abspath(args.build_dir or os.path.join(ROOT, "build", "linux-program"))
@@ -407,7 +383,7 @@ def main():
 
     with tempfile.TemporaryDirectory() as work:
         deb, tarball = build_packages(build_dir, args.build_dir is None, work)
-        screen_check = build_screen_check(build_dir)
+        screen_check = build_screen_check()
         unpacked = os.path.join(work, "deb")
         run(["dpkg-deb", "--extract", deb, unpacked])
         prefix = os.path.join(unpacked, "usr")
@@ -454,4 +430,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    lib.main(main)

@@ -1,11 +1,8 @@
-// Signals and sleeping. SIGINT and SIGTERM close the program as its user
-// would, through its windows, so it tears down and exits normally; a broken
-// pipe to the X server is left for Xlib to report; a fault once the server
-// has gone ends the program as the lost connection it is.
+// The X11 backend's signals, all set up here. SIGINT and SIGTERM close the
+// program as its user would, through its windows, so it tears down and exits
+// normally; a broken pipe to the X server is left for Xlib to report; a fault
+// once the server has gone ends the program as the lost connection it is.
 #include "x11_platform.h"
-
-#include <cerrno>
-#include <ctime>
 
 namespace x11 {
 
@@ -53,7 +50,7 @@ void OnFault(int signalNumber)
 
 } // namespace
 
-void PosixCatchCloseSignals()
+void X11CatchSignals()
 {
     // Xlib and the GL driver do not expect their reads and writes to fail
     // with EINTR.
@@ -61,46 +58,25 @@ void PosixCatchCloseSignals()
         !Install(SIGTERM, OnCloseSignal, SA_RESTART, nullptr)) {
         X11ReportError("cannot catch SIGINT and SIGTERM");
     }
-}
-
-bool PosixCloseRequested()
-{
-    return g_x11.signals.closeRequested != 0;
-}
-
-void PosixClearCloseRequest()
-{
-    g_x11.signals.closeRequested = 0;
-}
-
-void PosixIgnoreBrokenPipes()
-{
     // A write to a server that went away must come back as an error that
     // Xlib reports, not kill us silently.
     if (!Install(SIGPIPE, SIG_IGN, 0, nullptr)) {
         X11ReportError("cannot ignore SIGPIPE");
     }
-}
-
-void PosixGuardFaults()
-{
     if (!Install(SIGSEGV, OnFault, 0, &g_x11.signals.previousSegv) ||
         !Install(SIGBUS, OnFault, 0, &g_x11.signals.previousBus)) {
         X11ReportError("cannot catch SIGSEGV and SIGBUS", "a lost X server may crash the program");
     }
 }
 
-void PosixSleep(DWORD milliseconds)
+bool X11CloseRequested()
 {
-    timespec wait = {};
-    wait.tv_sec = static_cast<time_t>(milliseconds / 1000);
-    wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    timespec left = {};
-    // A signal cuts the wait short; its close request can wait for the
-    // rest of it, as it is at most a frame.
-    while (nanosleep(&wait, &left) != 0 && errno == EINTR) {
-        wait = left;
-    }
+    return g_x11.signals.closeRequested != 0;
+}
+
+void X11ClearCloseRequest()
+{
+    g_x11.signals.closeRequested = 0;
 }
 
 } // namespace x11
