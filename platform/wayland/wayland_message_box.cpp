@@ -116,9 +116,11 @@ void WaylandMessageBox(platform::BackendId /*owner*/, const char *text, const ch
     if (ShowThroughTool(text, caption)) {
         return;
     }
+    // An X display that refused us once, and said so, would only say it
+    // again.
     const char *x = std::getenv("DISPLAY");
-    if (x != nullptr && x[0] != '\0') {
-        x11::ShowStandaloneMessageBox(text, caption, KeepWaiting);
+    if (x != nullptr && x[0] != '\0' && !g_wayland.noXBox) {
+        g_wayland.noXBox = !x11::ShowStandaloneMessageBox(text, caption, KeepWaiting);
     }
 }
 

@@ -145,6 +145,7 @@ struct State {
     Keyboard keyboard;
     Reports reports;
     Signals signals;
+    bool noXBox; // the X display for message boxes could not be had
 };
 
 extern State g_wayland;
