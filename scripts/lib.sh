@@ -47,7 +47,7 @@ TOWER_BROWSER_PACKAGES=(chromium)
 TOWER_TEST_PACKAGES=(
     libgtest-dev libbenchmark-dev libglfw3-dev libsdl2-dev libpng-dev
     xvfb xauth xdotool x11-utils apitrace python3 valgrind
-    openbox weston xwayland
+    openbox weston xwayland sway wtype grim x11-xserver-utils
     g++-mingw-w64-i686-win32
     "${TOWER_WEB_PACKAGES[@]}" "${TOWER_BROWSER_PACKAGES[@]}"
 )
