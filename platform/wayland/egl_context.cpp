@@ -98,22 +98,6 @@ void EglInit()
     egl.usable = true;
 }
 
-void EglTerminate()
-{
-    Egl &egl = g_wayland.egl;
-    if (egl.display != EGL_NO_DISPLAY) {
-        if (egl.currentSurface != EGL_NO_SURFACE) {
-            Release();
-        }
-        if (eglTerminate(egl.display) == EGL_FALSE) {
-            EglReportError("cannot close EGL");
-        }
-        // Whatever this thread still held of EGL; it cannot fail.
-        eglReleaseThread();
-    }
-    egl = Egl{};
-}
-
 bool EglSetPixelFormat(platform::BackendId window, int format)
 {
     WindowSlot *slot = WaylandSlotOfId(window);

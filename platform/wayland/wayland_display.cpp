@@ -195,38 +195,6 @@ void WaylandDispatch()
     }
 }
 
-void WaylandDisconnect()
-{
-    WaylandTerminateKeyboard();
-    for (const Output &o : g_wayland.outputs) {
-        if (o.output != nullptr) {
-            WaylandRemoveOutput(o.name);
-        }
-    }
-    Globals &g = g_wayland.globals;
-    if (g.seat != nullptr) {
-        wl_seat_destroy(g.seat);
-    }
-    if (g.fractionalScale != nullptr) {
-        wp_fractional_scale_manager_v1_destroy(g.fractionalScale);
-    }
-    if (g.viewporter != nullptr) {
-        wp_viewporter_destroy(g.viewporter);
-    }
-    if (g.wmBase != nullptr) {
-        xdg_wm_base_destroy(g.wmBase);
-    }
-    if (g.compositor != nullptr) {
-        wl_compositor_destroy(g.compositor);
-    }
-    if (g_wayland.registry != nullptr) {
-        wl_registry_destroy(g_wayland.registry);
-    }
-    // Disconnecting sends what is still queued.
-    wl_display_disconnect(g_wayland.display);
-    g_wayland.display = nullptr;
-}
-
 void WaylandPumpEvents()
 {
     // A signal asked us to close: tell the program's windows, as a user

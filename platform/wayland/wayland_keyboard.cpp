@@ -199,16 +199,6 @@ void WaylandSeatCapabilities(std::uint32_t capabilities)
     }
 }
 
-void WaylandTerminateKeyboard()
-{
-    WaylandReleaseKeyboard();
-    Keyboard &k = g_wayland.keyboard;
-    xkb_state_unref(k.state);
-    xkb_keymap_unref(k.keymap);
-    xkb_context_unref(k.context);
-    k = Keyboard{};
-}
-
 void WaylandReleaseKeyboard()
 {
     Keyboard &k = g_wayland.keyboard;

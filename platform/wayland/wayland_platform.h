@@ -178,8 +178,6 @@ void WaylandDispatch();
 void WaylandPumpEvents();
 // Send what is queued; a lost connection ends the program.
 void WaylandFlush();
-// Let go of everything bound, and of the connection.
-void WaylandDisconnect();
 
 // --- wayland_output.cpp
 void WaylandAddOutput(std::uint32_t name, std::uint32_t version);
@@ -211,8 +209,6 @@ bool WaylandInitKeyboard();
 // The seat's capabilities changed: take or drop its keyboard.
 void WaylandSeatCapabilities(std::uint32_t capabilities);
 void WaylandReleaseKeyboard();
-// Release the keyboard and xkbcommon's keymap and state.
-void WaylandTerminateKeyboard();
 bool WaylandKeyState(int vkey, bool *pressedSinceLastCall);
 
 // --- wayland_message_box.cpp
@@ -220,7 +216,6 @@ void WaylandMessageBox(platform::BackendId owner, const char *text, const char *
 
 // --- egl_context.cpp
 void EglInit();
-void EglTerminate();
 bool EglSetPixelFormat(platform::BackendId window, int format);
 platform::BackendId EglCreateContext(platform::BackendId window, int format);
 bool EglMakeCurrent(platform::BackendId window, platform::BackendId context);
