@@ -107,8 +107,8 @@ TEST(TowerServerLoss, KilledCompositorEndsTheProgramAtOnce)
     std::string error;
     ASSERT_TRUE(compositor.Start(640, 480, 24, dir, &error)) << error;
     e2e::ChildProcess program;
-    ASSERT_TRUE(program.Start({TOWER_EXE}, compositor.Env(), &error,
-                              e2e::ChildIo{-1, "", dir + "/stderr"}))
+    ASSERT_TRUE(
+        program.Start({TOWER_EXE}, compositor.Env(), &error, e2e::ChildIo{-1, "", dir + "/stderr"}))
         << error;
     bool drawn = false;
     for (int waited = 0; waited < 10000 && !drawn && program.Running(); waited += 50) {
