@@ -27,9 +27,13 @@ WindowSlot *SlotOfSurface(const wl_surface *surface)
 }
 
 // The whole-number scale of the outputs the surface is on, the largest one
-// where it spans several; before it is on any, the target output's.
+// where it spans several; before it is on any, the target output's. A
+// compositor too old to take a buffer scale draws every buffer at 1.
 int ScaleOf(const WindowSlot &slot)
 {
+    if (wl_surface_get_version(slot.surface) < WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) {
+        return 1;
+    }
     int scale = 0;
     for (int i = 0; i < kOutputSlots; ++i) {
         const Output &o = g_wayland.outputs[i];
@@ -57,7 +61,7 @@ void Resize(WindowSlot &slot)
     if (Fractional(slot)) {
         wl_surface_set_buffer_scale(slot.surface, 1);
         wp_viewport_set_destination(slot.viewport, slot.logicalWidth, slot.logicalHeight);
-    } else {
+    } else if (wl_surface_get_version(slot.surface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) {
         wl_surface_set_buffer_scale(slot.surface, slot.scale);
     }
     int width = 0;
