@@ -199,6 +199,28 @@ TEST(TowerQuit, ClosingItsWindowOnSwayEndsIt)
     ExpectCleanExit(session, kQuitMs, start);
 }
 
+// On another workspace the window is not shown, and sway stops asking for
+// its frames: the loop must run on regardless, for a signal to be heard.
+TEST(TowerQuit, SigtermEndsItWhileItsWindowIsHiddenOnSway)
+{
+    TowerSession session(Desktop::kSway);
+    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+    std::string error;
+    ASSERT_NE(session.Server().SwayMsg({"workspace", "2"}, &error), "") << error;
+    for (int waited = 0; waited < 2000; waited += 20) {
+        if (session.SwayWindow(&error).find("\"visible\": false") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(session.SwayWindow(&error).find("\"visible\": false"), std::string::npos);
+    // Long enough for a swap that waits on the compositor to be waiting.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto start = std::chrono::steady_clock::now();
+    session.Program().Signal(SIGTERM);
+    ExpectCleanExit(session, kQuitMs, start);
+}
+
 TEST(TowerQuit, SigtermAndSigintEndIt)
 {
     const std::pair<Desktop, int> cases[] = {
