@@ -134,10 +134,10 @@ bool WaylandConnect(bool sayWhyNot)
     if (g_wayland.display == nullptr) {
         if (sayWhyNot) {
             const char *name = std::getenv("WAYLAND_DISPLAY");
-            char detail[256];
-            std::snprintf(detail, sizeof detail, "\"%s\": %s", name != nullptr ? name : "wayland-0",
-                          std::strerror(errno));
-            WaylandReportError("cannot connect to the Wayland compositor", detail);
+            char what[256];
+            std::snprintf(what, sizeof what, "cannot connect to the Wayland compositor \"%s\"",
+                          name != nullptr ? name : "wayland-0");
+            WaylandReportError(what, std::strerror(errno));
         }
         return false;
     }
