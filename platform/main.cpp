@@ -1,6 +1,6 @@
 // The program's entry on Linux: the command line, then WinMain over the
-// window system.
-#include "x11/x11_backend.h"
+// Wayland or the X11 backend.
+#include "choose_backend.h"
 
 #include <windows.h>
 
@@ -44,13 +44,6 @@ int RunCommandLine(int argc, char **argv)
     return kStart;
 }
 
-// The window system to run on, or null when there is none to reach; the
-// backend has then said why, in one line.
-const platform::Backend *OpenWindowSystem()
-{
-    return x11::OpenBackend();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -59,16 +52,17 @@ int main(int argc, char **argv)
     if (ended != kStart) {
         return ended;
     }
-    const platform::Backend *backend = OpenWindowSystem();
-    if (backend == nullptr) {
+    // With no window system to reach, one line has said why.
+    const ChosenBackend chosen = ChooseBackend();
+    if (chosen.backend == nullptr) {
         return 1;
     }
-    platform::SetBackend(backend);
+    platform::SetBackend(chosen.backend);
     // Any handle will do for the instance, as only window creation passes
     // it on.
     static int instance;
     const int result =
         WinMain(reinterpret_cast<HINSTANCE>(&instance), nullptr, const_cast<LPSTR>(""), SW_SHOW);
-    x11::CloseBackend();
+    chosen.close();
     return result;
 }

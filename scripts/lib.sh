@@ -37,6 +37,7 @@ TOWER_BUILD_PACKAGES=(
     cmake make g++ pkg-config
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
     libx11-dev libxrandr-dev libxi-dev
+    libwayland-dev wayland-protocols libxkbcommon-dev libegl-dev libegl-mesa0
 )
 # What building the web page (preset web) needs beyond cmake and make, and
 # what showing it without a display adds.
@@ -44,10 +45,9 @@ TOWER_WEB_PACKAGES=(emscripten node-acorn python3)
 TOWER_BROWSER_PACKAGES=(chromium)
 # What the tests and benchmarks add to it.
 TOWER_TEST_PACKAGES=(
-    libegl-dev libegl-mesa0
     libgtest-dev libbenchmark-dev libglfw3-dev libsdl2-dev libpng-dev
     xvfb xauth xdotool x11-utils x11-xkb-utils apitrace python3 valgrind
-    openbox weston xwayland
+    openbox weston xwayland sway wtype grim x11-xserver-utils
     g++-mingw-w64-i686-win32
     "${TOWER_WEB_PACKAGES[@]}" "${TOWER_BROWSER_PACKAGES[@]}"
 )

@@ -1,8 +1,9 @@
-// The frame loop's pass through our Win32 stand-in over X11/GLX: the same
-// calls the program makes, in a window with the program's pixel format.
+// The frame loop's pass through our Win32 stand-in, over the backend the
+// program would choose (X11/GLX, or Wayland/EGL): the same calls the
+// program makes, in a window with the program's pixel format.
+#include "choose_backend.h"
 #include "pass_harness.h"
 #include "program_state.h"
-#include "x11/x11_backend.h"
 
 #include <windows.h>
 
@@ -73,16 +74,16 @@ bool OpenWindow(PassSize size)
 int main(int argc, char **argv)
 {
     const PassSize size = ParsePassSize(argc, argv);
-    const platform::Backend *backend = x11::OpenBackend();
-    if (backend == nullptr) {
+    const ChosenBackend backend = ChooseBackend();
+    if (backend.backend == nullptr) {
         return 1; // the backend has said why
     }
-    platform::SetBackend(backend);
+    platform::SetBackend(backend.backend);
     if (!OpenWindow(size)) {
         std::fprintf(stderr, "pass ours: no window with a current GL context\n");
         return 1;
     }
     const int status = RunPasses(argc, argv, {"ours", Events, Swap, Escape}, size);
-    x11::CloseBackend();
+    backend.close();
     return status;
 }

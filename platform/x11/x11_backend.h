@@ -14,6 +14,14 @@ const platform::Backend *OpenBackend();
 // Give back the contexts and windows the program left, before it exits.
 void CloseBackend();
 
+// The modal message box alone, for a program that runs on another backend
+// (a Wayland desktop's Xwayland serves X clients): on the display DISPLAY
+// names, connected to at the first box and kept. While the box waits,
+// keepWaiting runs every few milliseconds, so the caller's own events keep
+// flowing; the box goes when it returns false. Returns false when there is
+// no X display to show it on.
+bool ShowStandaloneMessageBox(const char *text, const char *caption, bool (*keepWaiting)());
+
 } // namespace x11
 
 #endif

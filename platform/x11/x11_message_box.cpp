@@ -1,6 +1,7 @@
 // MessageBoxA: the words on stderr, always, and a small modal X window with
 // an OK button where there is a display. It keeps the program's own windows
 // hearing their events while it waits, and gives way to a close request.
+#include "x11_backend.h"
 #include "x11_box_face.h"
 #include "x11_platform.h"
 
@@ -121,12 +122,13 @@ void OnBoxEvent(Box &box, XEvent &event)
 }
 
 // Wait for the box to be dismissed. Events for other windows go on to the
-// program's queue as they would on Win32, where a modal loop dispatches.
-void RunModal(Box &box)
+// program's queue as they would on Win32, where a modal loop dispatches; a
+// caller on another backend keeps its own flowing through keepWaiting.
+void RunModal(Box &box, bool (*keepWaiting)())
 {
     Display *display = g_x11.display;
     auto unmappedSince = std::chrono::steady_clock::now();
-    while (!box.done && !PosixCloseRequested()) {
+    while (!box.done && !PosixCloseRequested() && (keepWaiting == nullptr || keepWaiting())) {
         while (!box.done && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
@@ -153,7 +155,8 @@ void RunModal(Box &box)
     }
 }
 
-void ShowBox(platform::BackendId owner, const char *text, const char *caption)
+void ShowBox(platform::BackendId owner, const char *text, const char *caption,
+             bool (*keepWaiting)())
 {
     Display *display = g_x11.display;
     Box box = {};
@@ -179,7 +182,7 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
     if (error != Success) {
         X11ReportXError("cannot show a message box", error);
     } else {
-        RunModal(box);
+        RunModal(box, keepWaiting);
     }
 
     if (box.window != None) {
@@ -201,7 +204,19 @@ void X11MessageBox(platform::BackendId owner, const char *text, const char *capt
     if (PosixCloseRequested()) {
         return;
     }
-    ShowBox(owner, text, caption);
+    ShowBox(owner, text, caption, nullptr);
+}
+
+bool ShowStandaloneMessageBox(const char *text, const char *caption, bool (*keepWaiting)())
+{
+    if (g_x11.display == nullptr) {
+        X11InstallErrorHandlers();
+        if (!X11OpenDisplay()) {
+            return false;
+        }
+    }
+    ShowBox(0, text, caption, keepWaiting);
+    return true;
 }
 
 } // namespace x11

@@ -1,5 +1,5 @@
 // Every way the program is asked to stop ends it promptly with exit code 0
-// and without a message box.
+// and without a message box, on X and natively on Wayland.
 // gtest first: Xlib defines None and Bool as macros, which break its headers.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <chrono>
 #include <csignal>
 #include <sstream>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -51,7 +53,8 @@ void StartOrFail(TowerSession &session)
 class TowerQuitOn : public ::testing::TestWithParam<Desktop> {};
 
 INSTANTIATE_TEST_SUITE_P(Desktops, TowerQuitOn,
-                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston),
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston,
+                                           Desktop::kSway),
                          [](const auto &info) { return e2e::DesktopName(info.param); });
 
 // Give the keyboard focus to another client's window, once a window manager
@@ -67,11 +70,23 @@ void FocusAnotherWindow(TowerSession &session)
     ASSERT_EQ(e2e::WaitForFocus(x, other, 2000), other);
 }
 
-// The window has the focus as a user would leave it: openbox gives it on
-// mapping; headless weston has no seat, so no click can reach its window
-// manager, and the focus is set as that manager sets it on a click.
+// The window has the focus as a user would leave it: openbox and sway give
+// it on mapping; headless weston has no seat, so no click can reach its
+// window manager, and the focus is set as that manager sets it on a click.
 void FocusTheWindow(TowerSession &session)
 {
+    std::string error;
+    if (session.Kind() == Desktop::kSway) {
+        std::string window;
+        for (int waited = 0; waited < 2000; waited += 20) {
+            window = session.SwayWindow(&error);
+            if (window.find("\"focused\": true") != std::string::npos) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        FAIL() << "sway did not give it the focus: " << window << error;
+    }
     Display *x = session.X();
     Window window = session.TowerWindow();
     if (session.Kind() == Desktop::kWeston) {
@@ -82,14 +97,15 @@ void FocusTheWindow(TowerSession &session)
 
 // On X the key is polled globally, so it must also work while another
 // client's window holds the keyboard focus. Xwayland hears keys only while
-// one of its windows has the compositor's focus, so there it is pressed with
-// the program's window focused.
+// one of its windows has the compositor's focus, and a Wayland client only
+// while its own surface has it, so there it is pressed with the program's
+// window focused. sway's keys come from wtype, with a keymap of its own.
 TEST_P(TowerQuitOn, EscapeEndsIt)
 {
     std::vector<bool> elsewhere{true};
     if (GetParam() == Desktop::kOpenbox) {
         elsewhere = {false, true};
-    } else if (GetParam() == Desktop::kWeston) {
+    } else if (GetParam() == Desktop::kWeston || GetParam() == Desktop::kSway) {
         elsewhere = {false};
     }
     for (bool focusElsewhere : elsewhere) {
@@ -214,11 +230,46 @@ TEST(TowerQuit, DestroyingTheWindowFromOutsideEndsIt)
     ExpectCleanExit(session, kQuitMs, start, true);
 }
 
+// sway's kill asks the window to close, as its close shortcut does.
+TEST(TowerQuit, ClosingItsWindowOnSwayEndsIt)
+{
+    TowerSession session(Desktop::kSway);
+    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+    auto start = std::chrono::steady_clock::now();
+    std::string error;
+    ASSERT_NE(session.Server().SwayMsg({"[app_id=tower]", "kill"}, &error), "") << error;
+    ExpectCleanExit(session, kQuitMs, start);
+}
+
+// On another workspace the window is not shown, and sway stops asking for
+// its frames: the loop must run on regardless, for a signal to be heard.
+TEST(TowerQuit, SigtermEndsItWhileItsWindowIsHiddenOnSway)
+{
+    TowerSession session(Desktop::kSway);
+    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+    std::string error;
+    ASSERT_NE(session.Server().SwayMsg({"workspace", "2"}, &error), "") << error;
+    for (int waited = 0; waited < 2000; waited += 20) {
+        if (session.SwayWindow(&error).find("\"visible\": false") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(session.SwayWindow(&error).find("\"visible\": false"), std::string::npos);
+    // Long enough for a swap that waits on the compositor to be waiting.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto start = std::chrono::steady_clock::now();
+    session.Program().Signal(SIGTERM);
+    ExpectCleanExit(session, kQuitMs, start);
+}
+
 TEST(TowerQuit, SigtermAndSigintEndIt)
 {
-    for (int sig : {SIGTERM, SIGINT}) {
-        SCOPED_TRACE(strsignal(sig));
-        TowerSession session;
+    const std::pair<Desktop, int> cases[] = {
+        {Desktop::kXvfb, SIGTERM}, {Desktop::kXvfb, SIGINT}, {Desktop::kWestonWayland, SIGTERM}};
+    for (auto [desktop, sig] : cases) {
+        SCOPED_TRACE(e2e::DesktopName(desktop) + ", " + strsignal(sig));
+        TowerSession session(desktop);
         ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
         auto start = std::chrono::steady_clock::now();
         session.Program().Signal(sig);

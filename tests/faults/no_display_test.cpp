@@ -70,4 +70,24 @@ TEST(TowerCommandLine, AnswersWithoutADisplayAndSaysWhenThereIsNone)
     }
 }
 
+// Told to run on Wayland where no compositor listens: it says why, and the
+// set-up ends in the same failures.
+TEST(TowerNoDisplay, ForcedOntoAMissingCompositorSaysWhy)
+{
+    faults::TempDir dir;
+    const std::string err = dir.Path() + "/stderr";
+    std::string error;
+    const e2e::Exit exit = e2e::RunToEnd(
+        {TOWER_EXE},
+        {"TOWER_BACKEND=wayland", "WAYLAND_DISPLAY=tower-none", "XDG_RUNTIME_DIR=" + dir.Path()},
+        5000, &error, e2e::ChildIo{-1, "", err});
+    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == e2e::kSetUpFailureExitCode)
+        << exit.Describe() << error;
+    const std::string text = e2e::ReadFile(err);
+    EXPECT_EQ(text.rfind("tower: cannot connect to the Wayland compositor \"tower-none\"", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("Your system doesn't support this screen resolution"), std::string::npos)
+        << text;
+}
+
 } // namespace

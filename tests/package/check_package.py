@@ -284,7 +284,7 @@ def check_copyright(checks, deb_prefix):
 def check_running(checks, command, path, screen_check):
     """Start the program as the menu would, see the tower, press Escape."""
     with xvfb(SCREEN) as display:
-        env = dict(os.environ, DISPLAY=display, PATH=path)
+        env = dict(os.environ, DISPLAY=display, WAYLAND_DISPLAY="", PATH=path)
         program = None
         log = tempfile.TemporaryFile()
         try:
