@@ -1,3 +1,4 @@
+// The window system the program runs on under Linux, chosen once at start.
 #include "choose_backend.h"
 
 #include "wayland/wayland_backend.h"
@@ -7,14 +8,25 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+ChosenBackend X11(const char *alsoTried = nullptr)
+{
+    const platform::Backend *backend = x11::OpenBackend(alsoTried);
+    return {backend, backend != nullptr ? x11::CloseBackend : nullptr};
+}
+
+} // namespace
+
 ChosenBackend ChooseBackend()
 {
     const char *forced = std::getenv("TOWER_BACKEND");
     if (forced != nullptr && std::strcmp(forced, "x11") == 0) {
-        return {x11::OpenBackend(), x11::CloseBackend};
+        return X11();
     }
     if (forced != nullptr && std::strcmp(forced, "wayland") == 0) {
-        return {wayland::OpenBackend(true), wayland::CloseBackend};
+        const platform::Backend *backend = wayland::OpenBackend();
+        return {backend, backend != nullptr ? wayland::CloseBackend : nullptr};
     }
     if (forced != nullptr && forced[0] != '\0') {
         std::fprintf(stderr,
@@ -25,10 +37,13 @@ ChosenBackend ChooseBackend()
     // An empty WAYLAND_DISPLAY is no compositor, as an empty DISPLAY is no
     // X server.
     const char *compositor = std::getenv("WAYLAND_DISPLAY");
-    if (compositor != nullptr && compositor[0] != '\0') {
-        if (const platform::Backend *backend = wayland::OpenBackend(false)) {
-            return {backend, wayland::CloseBackend};
-        }
+    if (compositor == nullptr || compositor[0] == '\0') {
+        return X11();
     }
-    return {x11::OpenBackend(), x11::CloseBackend};
+    // Tried quietly: without a compositor, X11 says what both tries found.
+    char tried[320];
+    if (const platform::Backend *backend = wayland::OpenBackend(tried, sizeof tried)) {
+        return {backend, wayland::CloseBackend};
+    }
+    return X11(tried);
 }

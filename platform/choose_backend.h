@@ -1,4 +1,4 @@
-// Which backend the program runs on under Linux.
+// Which window system the program runs on under Linux.
 #ifndef TOWER_PLATFORM_CHOOSE_BACKEND_H
 #define TOWER_PLATFORM_CHOOSE_BACKEND_H
 
@@ -11,8 +11,10 @@ struct ChosenBackend {
 
 // Natively on Wayland when WAYLAND_DISPLAY is set and the compositor takes
 // the connection; on X11 otherwise, which on a Wayland desktop means its
-// Xwayland. TOWER_BACKEND=x11 or TOWER_BACKEND=wayland forces one; when it
-// cannot be had, that backend says why on stderr.
+// Xwayland. TOWER_BACKEND=x11 or TOWER_BACKEND=wayland forces one. With no
+// window system to reach, backend is null and one line has said why: the
+// forced backend's own, or one that names DISPLAY and, where it was set,
+// WAYLAND_DISPLAY.
 ChosenBackend ChooseBackend();
 
 #endif

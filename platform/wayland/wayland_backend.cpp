@@ -11,13 +11,15 @@ namespace {
 platform::Backend Table()
 {
     platform::Backend backend = {};
+    backend.reportError = WaylandReportError;
     backend.screenSize = WaylandScreenSize;
-    backend.setDisplayMode = WaylandSetDisplayMode;
-    backend.restoreDisplayMode = WaylandRestoreDisplayMode;
+    // No display-mode slots: a Wayland client may not change an output's
+    // mode at all.
+    backend.screenName = "output";
     backend.createWindow = WaylandCreateWindow;
     backend.destroyWindow = WaylandDestroyWindow;
     backend.showWindow = WaylandShowWindow;
-    backend.getDC = WaylandGetDC;
+    backend.windowExists = WaylandWindowExists;
     backend.choosePixelFormat = EglChoosePixelFormat;
     backend.setPixelFormat = EglSetPixelFormat;
     backend.createContext = EglCreateContext;
@@ -33,17 +35,15 @@ platform::Backend Table()
 
 } // namespace
 
-const platform::Backend *OpenBackend(bool required)
+const platform::Backend *OpenBackend(char *whyNot, std::size_t whyNotSize)
 {
-    if (!WaylandConnect(required) && !required) {
+    if (!WaylandConnect(whyNot, whyNotSize)) {
         return nullptr;
     }
     PosixCatchCloseSignals();
-    if (g_wayland.display != nullptr) {
-        WaylandInitKeyboard();
-        EglInit();
-        WaylandFlush();
-    }
+    WaylandInitKeyboard();
+    EglInit();
+    WaylandFlush();
     static const platform::Backend backend = Table();
     return &backend;
 }

@@ -5,13 +5,16 @@
 
 #include "../core/backend.h"
 
+#include <cstddef>
+
 namespace wayland {
 
-// Connect to the compositor WAYLAND_DISPLAY names and return the backend to
-// install. Without a compositor: null, said nothing, unless required; then
-// it says why and still returns a backend, whose every call fails the way
-// Win32's would, so the program ends through its own failure paths.
-const platform::Backend *OpenBackend(bool required);
+// Connect to the compositor WAYLAND_DISPLAY names (wayland-0 where it is
+// unset) and return the backend to install. Without a compositor it returns
+// null, having said why in one line; or, with whyNot, having said nothing
+// and written there what was tried and why it failed, for a caller that
+// tries X11 next and says both in one line.
+const platform::Backend *OpenBackend(char *whyNot = nullptr, std::size_t whyNotSize = 0);
 
 // Give back the contexts and windows the program left, before it exits.
 void CloseBackend();

@@ -128,16 +128,20 @@ void Roundtrip()
 
 } // namespace
 
-bool WaylandConnect(bool sayWhyNot)
+bool WaylandConnect(char *whyNot, std::size_t whyNotSize)
 {
     g_wayland.display = wl_display_connect(nullptr);
     if (g_wayland.display == nullptr) {
-        if (sayWhyNot) {
-            const char *name = std::getenv("WAYLAND_DISPLAY");
-            char what[256];
-            std::snprintf(what, sizeof what, "cannot connect to the Wayland compositor \"%s\"",
+        const char *reason = std::strerror(errno);
+        const char *name = std::getenv("WAYLAND_DISPLAY");
+        if (whyNot != nullptr) {
+            std::snprintf(whyNot, whyNotSize, "WAYLAND_DISPLAY is \"%.256s\" (%s)",
+                          name != nullptr ? name : "", reason);
+        } else {
+            char what[320];
+            std::snprintf(what, sizeof what, "cannot connect to the Wayland compositor \"%.256s\"",
                           name != nullptr ? name : "wayland-0");
-            WaylandReportError(what, std::strerror(errno));
+            WaylandReportError(what, reason);
         }
         return false;
     }
@@ -169,9 +173,6 @@ void WaylandFlush()
 void WaylandDispatch()
 {
     wl_display *display = g_wayland.display;
-    if (display == nullptr) {
-        return;
-    }
     while (wl_display_prepare_read(display) != 0) {
         if (wl_display_dispatch_pending(display) < 0) {
             WaylandExitLostConnection();

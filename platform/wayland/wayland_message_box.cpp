@@ -110,7 +110,7 @@ void WaylandMessageBox(platform::BackendId /*owner*/, const char *text, const ch
     WaylandSayMessageBox(caption, text);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
-    if (g_wayland.display == nullptr || PosixCloseRequested()) {
+    if (PosixCloseRequested()) {
         return;
     }
     if (ShowThroughTool(text, caption)) {

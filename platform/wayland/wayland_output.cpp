@@ -1,6 +1,5 @@
-// The outputs as the compositor describes them, the screen they make for
-// GetSystemMetrics, and the display mode, which a Wayland client cannot
-// change at all.
+// The outputs as the compositor describes them, and the screen they make for
+// GetSystemMetrics.
 #include "wayland_platform.h"
 
 #include <algorithm>
@@ -141,33 +140,6 @@ void WaylandScreenSize(int *width, int *height)
     const Output *target = WaylandTargetOutput();
     *width = target != nullptr ? target->width : 0;
     *height = target != nullptr ? target->height : 0;
-}
-
-// A Wayland client may not change an output's mode, so the only mode we can
-// "switch" to is the one that is already there, in any depth a GL pixel
-// format can stand in for.
-LONG WaylandSetDisplayMode(int width, int height, int bitsPerPixel)
-{
-    if (g_wayland.display == nullptr) {
-        return DISP_CHANGE_BADMODE;
-    }
-    int currentWidth = 0;
-    int currentHeight = 0;
-    WaylandScreenSize(&currentWidth, &currentHeight);
-    char detail[160];
-    if (const char *refusal =
-            platform::FixedModeRefusal(width, height, bitsPerPixel, currentWidth, currentHeight,
-                                       "output", detail, sizeof detail)) {
-        WaylandReportError(refusal, detail);
-        return DISP_CHANGE_BADMODE;
-    }
-    return DISP_CHANGE_SUCCESSFUL;
-}
-
-// Nothing was changed, so there is nothing to put back.
-LONG WaylandRestoreDisplayMode()
-{
-    return DISP_CHANGE_SUCCESSFUL;
 }
 
 } // namespace wayland

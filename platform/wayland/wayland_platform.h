@@ -20,6 +20,7 @@
 #include <wayland-client.h>
 
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 
 struct wl_egl_window;
@@ -134,7 +135,7 @@ struct Signals {
 };
 
 struct State {
-    wl_display *display; // null when there is no compositor to talk to
+    wl_display *display; // null until WaylandConnect has connected
     wl_registry *registry;
     Globals globals;
     std::uint32_t seatName;
@@ -169,9 +170,9 @@ void PosixClearCloseRequest();
 void PosixSleep(DWORD milliseconds);
 
 // --- wayland_display.cpp
-// Connect to the compositor and bind what it offers; false without one,
-// said only when sayWhyNot.
-bool WaylandConnect(bool sayWhyNot);
+// Connect to the compositor and bind what it offers; false without one, said,
+// or, with whyNot, written there unsaid: see OpenBackend.
+bool WaylandConnect(char *whyNot, std::size_t whyNotSize);
 // Read and handle whatever the compositor has sent, without blocking; a
 // lost connection ends the program.
 void WaylandDispatch();
@@ -188,14 +189,12 @@ bool WaylandRemoveOutput(std::uint32_t name);
 const Output *WaylandTargetOutput();
 int WaylandOutputIndex(const wl_output *output);
 void WaylandScreenSize(int *width, int *height);
-LONG WaylandSetDisplayMode(int width, int height, int bitsPerPixel);
-LONG WaylandRestoreDisplayMode();
 
 // --- wayland_window.cpp
 platform::BackendId WaylandCreateWindow(const platform::WindowState *state, int x, int y);
 void WaylandDestroyWindow(platform::BackendId window);
 void WaylandShowWindow(platform::BackendId window, bool visible);
-bool WaylandGetDC(platform::BackendId window);
+bool WaylandWindowExists(platform::BackendId window);
 WindowSlot *WaylandSlotOfId(platform::BackendId window);
 platform::BackendId WaylandIdOf(const WindowSlot &slot);
 // The buffer's size in pixels: the surface's size at its scale.

@@ -250,7 +250,7 @@ void WaylandOutputsChanged()
 platform::BackendId WaylandCreateWindow(const platform::WindowState *state, int x, int y)
 {
     const Globals &g = g_wayland.globals;
-    if (g_wayland.display == nullptr || g.compositor == nullptr || g.wmBase == nullptr) {
+    if (g.compositor == nullptr || g.wmBase == nullptr) {
         return 0;
     }
     WindowSlot *slot = nullptr;
@@ -329,9 +329,9 @@ void WaylandShowWindow(platform::BackendId window, bool visible)
     WaylandFlush();
 }
 
-// A Wayland surface can always be drawn into; the device context is only a
-// name.
-bool WaylandGetDC(platform::BackendId window)
+// No other client can destroy a Wayland surface of ours: it is there until
+// we destroy it.
+bool WaylandWindowExists(platform::BackendId window)
 {
     return WaylandSlotOfId(window) != nullptr;
 }

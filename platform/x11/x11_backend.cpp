@@ -35,12 +35,12 @@ platform::Backend Table()
 
 } // namespace
 
-const platform::Backend *OpenBackend()
+const platform::Backend *OpenBackend(const char *alsoTried)
 {
     PosixCatchCloseSignals();
     X11InstallErrorHandlers();
     PosixGuardFaults();
-    if (!X11OpenDisplay()) {
+    if (!X11OpenDisplay(alsoTried)) {
         return nullptr;
     }
     GlxInit();

@@ -8,8 +8,9 @@ namespace x11 {
 
 // Connect to the X server named by DISPLAY and return the backend to install.
 // Without a server it says so in one line, naming DISPLAY and what it holds,
-// and returns null.
-const platform::Backend *OpenBackend();
+// after alsoTried ("WAYLAND_DISPLAY is ...") where the caller tried another
+// window system first, and returns null.
+const platform::Backend *OpenBackend(const char *alsoTried = nullptr);
 
 // Give back the contexts and windows the program left, before it exits.
 void CloseBackend();

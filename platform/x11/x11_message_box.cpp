@@ -211,7 +211,7 @@ bool ShowStandaloneMessageBox(const char *text, const char *caption, bool (*keep
 {
     if (g_x11.display == nullptr) {
         X11InstallErrorHandlers();
-        if (!X11OpenDisplay()) {
+        if (!X11OpenDisplay(nullptr)) {
             return false;
         }
     }

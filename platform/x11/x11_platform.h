@@ -176,7 +176,9 @@ void PosixGuardFaults();
 void PosixSleep(DWORD milliseconds);
 
 // --- x11_display.cpp
-bool X11OpenDisplay();
+// Connect to the display DISPLAY names; false, said, without one. alsoTried:
+// see OpenBackend.
+bool X11OpenDisplay(const char *alsoTried);
 // Read a window property of a given type; the caller XFrees *value when the
 // count returned is not 0.
 unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);

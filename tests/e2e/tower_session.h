@@ -15,9 +15,6 @@ namespace e2e {
 
 constexpr const char *kWindowTitle = "OpenGL base code";
 
-// The exit code the program ends with after a set-up failure.
-constexpr int kSetUpFailureExitCode = 0;
-
 class TowerSession {
   public:
     // outputScale: sway's output scale.
