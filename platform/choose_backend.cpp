@@ -1,6 +1,7 @@
 // The window system the program runs on under Linux, chosen once at start.
 #include "choose_backend.h"
 
+#include "posix/posix.h"
 #include "wayland/wayland_backend.h"
 #include "x11/x11_backend.h"
 
@@ -28,11 +29,15 @@ ChosenBackend ChooseBackend()
         const platform::Backend *backend = wayland::OpenBackend();
         return {backend, backend != nullptr ? wayland::CloseBackend : nullptr};
     }
+    // No backend exists yet to say this, so it goes straight to the writer
+    // they both say theirs through.
     if (forced != nullptr && forced[0] != '\0') {
-        std::fprintf(stderr,
-                     "tower: TOWER_BACKEND is \"%s\"; it can be x11 or wayland, so the program "
-                     "chooses as without it\n",
-                     forced);
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "TOWER_BACKEND is \"%.256s\"; it can be x11 or wayland, so the program "
+                      "chooses as without it",
+                      forced);
+        posix::PosixReportError(line);
     }
     // An empty WAYLAND_DISPLAY is no compositor, as an empty DISPLAY is no
     // X server.

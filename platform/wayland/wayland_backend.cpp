@@ -3,6 +3,8 @@
 
 #include "wayland_platform.h"
 
+#include "../posix/posix.h"
+
 namespace wayland {
 
 namespace {
@@ -28,7 +30,7 @@ platform::Backend Table()
     backend.swapBuffers = EglSwapBuffers;
     backend.keyState = WaylandKeyState;
     backend.messageBox = WaylandMessageBox;
-    backend.sleep = PosixSleep;
+    backend.sleep = posix::PosixSleep;
     backend.pumpEvents = WaylandPumpEvents;
     return backend;
 }
@@ -40,7 +42,9 @@ const platform::Backend *OpenBackend(char *whyNot, std::size_t whyNotSize)
     if (!WaylandConnect(whyNot, whyNotSize)) {
         return nullptr;
     }
-    PosixCatchCloseSignals();
+    if (!posix::PosixCatchCloseSignals()) {
+        WaylandReportError("cannot catch SIGINT and SIGTERM");
+    }
     WaylandInitKeyboard();
     EglInit();
     WaylandFlush();

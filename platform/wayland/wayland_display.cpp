@@ -2,6 +2,8 @@
 // reading its events without ever blocking the frame loop.
 #include "wayland_platform.h"
 
+#include "../posix/posix.h"
+
 #include "fractional-scale-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
@@ -198,13 +200,7 @@ void WaylandDispatch()
 
 void WaylandPumpEvents()
 {
-    // A signal asked us to close: tell the program's windows, as a user
-    // closing them would. Before any window exists the request waits for
-    // one; if none ever comes, set-up has failed, and that failure already
-    // ends the program.
-    if (PosixCloseRequested() && platform::CloseAllWindows()) {
-        PosixClearCloseRequest();
-    }
+    posix::PosixDeliverCloseRequest();
     WaylandDispatch();
 }
 

@@ -5,10 +5,10 @@
 // its own events keep flowing meanwhile; a close request ends the wait.
 #include "wayland_platform.h"
 
+#include "../posix/posix.h"
 #include "../x11/x11_backend.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -28,7 +28,7 @@ constexpr int kPollMilliseconds = 50;
 bool KeepWaiting()
 {
     WaylandDispatch();
-    return !PosixCloseRequested();
+    return !posix::PosixCloseRequested();
 }
 
 // Start a box tool with nothing of ours on its standard streams, so that
@@ -107,10 +107,10 @@ void WaylandMessageBox(platform::BackendId /*owner*/, const char *text, const ch
 {
     // Every box is said on stderr too, so that a run with no one watching
     // the screen still tells why it ended.
-    WaylandSayMessageBox(caption, text);
+    posix::PosixSayMessageBox(caption, text);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
-    if (PosixCloseRequested()) {
+    if (posix::PosixCloseRequested()) {
         return;
     }
     if (ShowThroughTool(text, caption)) {

@@ -2,7 +2,8 @@
 // file's entry points. Only platform/wayland includes this.
 //
 // Failures. Every wayland-client, EGL and xkbcommon result is checked, and
-// every failure reaches stderr through wayland_report.cpp alone, once:
+// every failure reaches stderr through wayland_report.cpp alone, once (the
+// writer itself is the one the Linux backends share, in posix/):
 // - a call that answers at once (a pointer, a boolean, an EGL error) is
 //   checked where it is made and said with WaylandReportError, or with
 //   EglReportError where EGL names the error;
@@ -19,7 +20,6 @@
 #include <EGL/egl.h>
 #include <wayland-client.h>
 
-#include <csignal>
 #include <cstddef>
 #include <cstdint>
 
@@ -43,7 +43,6 @@ constexpr int kOutputSlots = 8;
 // Wayland numbers keys by their Linux input codes, all below this.
 constexpr int kKeycodes = 768;
 constexpr int kVirtualKeys = 256;
-constexpr int kReportsRemembered = 64;
 // EGL implementations offer tens of configurations; more are left unread.
 constexpr int kEglConfigs = 512;
 // The fractional-scale protocol's unit: a scale of 1 is 120.
@@ -124,16 +123,6 @@ struct Keyboard {
     bool pressed[kVirtualKeys];       // went down since last polled
 };
 
-struct Reports {
-    std::uint64_t said[kReportsRemembered]; // hashes of the lines said
-    int known;
-    int next;
-};
-
-struct Signals {
-    volatile std::sig_atomic_t closeRequested;
-};
-
 struct State {
     wl_display *display; // null until WaylandConnect has connected
     wl_registry *registry;
@@ -144,8 +133,6 @@ struct State {
     WindowSlot windows[kWindowSlots];
     Egl egl;
     Keyboard keyboard;
-    Reports reports;
-    Signals signals;
     bool noXBox; // the X display for message boxes could not be had
 };
 
@@ -156,18 +143,9 @@ extern State g_wayland;
 void WaylandReportError(const char *what, const char *detail = nullptr);
 // The same with EGL's name for its last error.
 void EglReportError(const char *what);
-// A message box's words, "caption: text", each time a box is shown.
-void WaylandSayMessageBox(const char *caption, const char *text);
 // Say that the compositor is gone, or refused a request, and end the process
 // at once with exit code 1.
 [[noreturn]] void WaylandExitLostConnection();
-
-// --- wayland_posix.cpp
-// SIGINT and SIGTERM close the program's windows as their user would.
-void PosixCatchCloseSignals();
-bool PosixCloseRequested();
-void PosixClearCloseRequest();
-void PosixSleep(DWORD milliseconds);
 
 // --- wayland_display.cpp
 // Connect to the compositor and bind what it offers; false without one, said,

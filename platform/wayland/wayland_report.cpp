@@ -1,65 +1,18 @@
-// The backend's one way to stderr: the failures it reports, each said once,
-// the words of each message box, and the last words when the compositor is
-// gone. Each line goes out whole, in one write.
+// The backend's sink: its failures, with EGL's name for its error where EGL
+// gives one, and its last words when the compositor is gone, said on stderr
+// through the one writer the Linux backends share.
 #include "wayland_platform.h"
+
+#include "../posix/posix.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace wayland {
 
 namespace {
-
-// Write one line, all of it unless stderr is closed or broken, where there
-// is no one left to tell.
-void WriteLine(const char *line)
-{
-    std::size_t left = std::strlen(line);
-    while (left > 0) {
-        const ssize_t written = write(STDERR_FILENO, line, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        line += written;
-        left -= static_cast<std::size_t>(written);
-    }
-}
-
-// FNV-1a.
-std::uint64_t Hash(const char *line)
-{
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char *c = line; *c != '\0'; ++c) {
-        hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ULL;
-    }
-    return hash;
-}
-
-// Whether the line was said before; if not, it is remembered as said. A
-// failing call is usually made again every frame, so every line is
-// remembered, the oldest forgotten first once the table is full.
-bool SaidBefore(const char *line)
-{
-    Reports &r = g_wayland.reports;
-    const std::uint64_t hash = Hash(line);
-    for (int i = 0; i < r.known; ++i) {
-        if (r.said[i] == hash) {
-            return true;
-        }
-    }
-    r.said[r.next] = hash;
-    r.next = (r.next + 1) % kReportsRemembered;
-    if (r.known < kReportsRemembered) {
-        ++r.known;
-    }
-    return false;
-}
 
 const char *EglErrorName(EGLint error)
 {
@@ -103,13 +56,7 @@ const char *EglErrorName(EGLint error)
 
 void WaylandReportError(const char *what, const char *detail)
 {
-    char line[512];
-    const bool hasDetail = detail != nullptr && detail[0] != '\0';
-    std::snprintf(line, sizeof line, "tower: %s%s%s\n", what, hasDetail ? ": " : "",
-                  hasDetail ? detail : "");
-    if (!SaidBefore(line)) {
-        WriteLine(line);
-    }
+    posix::PosixReportError(what, detail);
 }
 
 void EglReportError(const char *what)
@@ -117,36 +64,24 @@ void EglReportError(const char *what)
     WaylandReportError(what, EglErrorName(eglGetError()));
 }
 
-void WaylandSayMessageBox(const char *caption, const char *text)
-{
-    // Every box is said, as every box is shown.
-    char line[1024];
-    std::snprintf(line, sizeof line, "%s: %s\n", caption, text);
-    WriteLine(line);
-}
-
 void WaylandExitLostConnection()
 {
-    const char *name = std::getenv("WAYLAND_DISPLAY");
-    const int error = g_wayland.display != nullptr ? wl_display_get_error(g_wayland.display) : 0;
-    char line[512];
-    const wl_interface *interface = nullptr;
-    std::uint32_t object = 0;
+    const int error = wl_display_get_error(g_wayland.display);
+    char reason[256];
     if (error == EPROTO) {
+        // A request the compositor refused ends the connection too.
+        const wl_interface *interface = nullptr;
+        std::uint32_t object = 0;
         const std::uint32_t code =
             wl_display_get_protocol_error(g_wayland.display, &interface, &object);
-        std::snprintf(line, sizeof line,
-                      "tower: the Wayland compositor refused a request: %s@%u, error %u\n",
+        std::snprintf(reason, sizeof reason, "it refused a request (%s@%u, error %u)",
                       interface != nullptr ? interface->name : "an unknown object", object, code);
     } else {
-        std::snprintf(line, sizeof line,
-                      "tower: lost the connection to the Wayland compositor \"%s\": %s\n",
-                      name != nullptr ? name : "", std::strerror(error != 0 ? error : EPIPE));
+        std::snprintf(reason, sizeof reason, "%s", std::strerror(error != 0 ? error : EPIPE));
     }
-    WriteLine(line);
-    // _exit rather than exit: the GL driver's exit handlers would talk to
-    // the lost compositor and could wait on it for ever.
-    _exit(1);
+    const char *name = std::getenv("WAYLAND_DISPLAY");
+    posix::PosixExitLostConnection("the Wayland compositor", name != nullptr ? name : "wayland-0",
+                                   reason);
 }
 
 } // namespace wayland

@@ -3,6 +3,8 @@
 
 #include "x11_platform.h"
 
+#include "../posix/posix.h"
+
 namespace x11 {
 
 namespace {
@@ -28,7 +30,7 @@ platform::Backend Table()
     backend.swapBuffers = GlxSwapBuffers;
     backend.keyState = X11KeyState;
     backend.messageBox = X11MessageBox;
-    backend.sleep = PosixSleep;
+    backend.sleep = posix::PosixSleep;
     backend.pumpEvents = X11PumpEvents;
     return backend;
 }
@@ -37,9 +39,11 @@ platform::Backend Table()
 
 const platform::Backend *OpenBackend(const char *alsoTried)
 {
-    PosixCatchCloseSignals();
+    if (!posix::PosixCatchCloseSignals()) {
+        X11ReportError("cannot catch SIGINT and SIGTERM");
+    }
     X11InstallErrorHandlers();
-    PosixGuardFaults();
+    X11GuardFaults();
     if (!X11OpenDisplay(alsoTried)) {
         return nullptr;
     }

@@ -128,7 +128,7 @@ bool X11OpenDisplay(const char *alsoTried)
         }
         return false;
     }
-    PosixIgnoreBrokenPipes();
+    X11IgnoreBrokenPipes();
     g_x11.screen = DefaultScreen(g_x11.display);
     g_x11.root = RootWindow(g_x11.display, g_x11.screen);
     if (!InternAtoms()) {

@@ -5,6 +5,8 @@
 #include "x11_box_face.h"
 #include "x11_platform.h"
 
+#include "../posix/posix.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -128,7 +130,8 @@ void RunModal(Box &box, bool (*keepWaiting)())
 {
     Display *display = g_x11.display;
     auto unmappedSince = std::chrono::steady_clock::now();
-    while (!box.done && !PosixCloseRequested() && (keepWaiting == nullptr || keepWaiting())) {
+    while (!box.done && !posix::PosixCloseRequested() &&
+           (keepWaiting == nullptr || keepWaiting())) {
         while (!box.done && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
@@ -138,7 +141,7 @@ void RunModal(Box &box, bool (*keepWaiting)())
                 X11HandleEvent(event);
             }
         }
-        if (box.done || PosixCloseRequested()) {
+        if (box.done || posix::PosixCloseRequested()) {
             break;
         }
         const auto now = std::chrono::steady_clock::now();
@@ -198,10 +201,10 @@ void X11MessageBox(platform::BackendId owner, const char *text, const char *capt
 {
     // Every box is said on stderr too, so that a run with no one watching
     // the screen still tells why it ended.
-    X11SayMessageBox(caption, text);
+    posix::PosixSayMessageBox(caption, text);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
-    if (PosixCloseRequested()) {
+    if (posix::PosixCloseRequested()) {
         return;
     }
     ShowBox(owner, text, caption, nullptr);
