@@ -6,6 +6,8 @@
 // keys as it likes.
 #include "wayland_platform.h"
 
+#include "../x11/x11_backend.h"
+
 #include <xkbcommon/xkbcommon.h>
 
 #include <sys/mman.h>
@@ -17,33 +19,6 @@ namespace {
 
 // Wayland's key codes are the kernel's; xkbcommon's are 8 more, as X's.
 constexpr std::uint32_t kXkbKeycodeOffset = 8;
-// Virtual keys beyond Escape that have an obvious key.
-constexpr int kVkReturn = 0x0D;
-constexpr int kVkSpace = 0x20;
-
-int VirtualKeyOf(xkb_keysym_t sym)
-{
-    if (sym == XKB_KEY_Escape) {
-        return VK_ESCAPE;
-    }
-    if (sym == XKB_KEY_Return || sym == XKB_KEY_KP_Enter) {
-        return kVkReturn;
-    }
-    if (sym == XKB_KEY_space) {
-        return kVkSpace;
-    }
-    if (sym >= XKB_KEY_0 && sym <= XKB_KEY_9) {
-        return '0' + static_cast<int>(sym - XKB_KEY_0);
-    }
-    if (sym >= XKB_KEY_a && sym <= XKB_KEY_z) {
-        return 'A' + static_cast<int>(sym - XKB_KEY_a);
-    }
-    if (sym >= XKB_KEY_A && sym <= XKB_KEY_Z) {
-        return 'A' + static_cast<int>(sym - XKB_KEY_A);
-    }
-    return 0;
-}
-
 void KeyDown(std::uint32_t key)
 {
     Keyboard &k = g_wayland.keyboard;
@@ -51,7 +26,8 @@ void KeyDown(std::uint32_t key)
         k.virtualKeyOf[key] != 0) {
         return;
     }
-    const int vkey = VirtualKeyOf(xkb_state_key_get_one_sym(k.state, key + kXkbKeycodeOffset));
+    const int vkey =
+        x11::VirtualKeyOfKeysym(xkb_state_key_get_one_sym(k.state, key + kXkbKeycodeOffset));
     if (vkey == 0) {
         return;
     }

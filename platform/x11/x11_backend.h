@@ -23,6 +23,11 @@ void CloseBackend();
 // no X display to show it on.
 bool ShowStandaloneMessageBox(const char *text, const char *caption, bool (*keepWaiting)());
 
+// The virtual key an X keysym types, or 0 for one the program has none for;
+// a letter's is its capital. xkbcommon numbers keysyms as X does, so the
+// Wayland backend matches its keys through this too.
+int VirtualKeyOfKeysym(unsigned long keysym);
+
 } // namespace x11
 
 #endif

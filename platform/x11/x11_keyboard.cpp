@@ -2,6 +2,7 @@
 // window has the focus, kept from XInput2's raw key events so that polling
 // it every frame costs no trip to the server, and which keys type each
 // virtual key's symbol in the keyboard mapping of the moment.
+#include "x11_backend.h"
 #include "x11_platform.h"
 
 #include <X11/XKBlib.h>
@@ -11,34 +12,6 @@
 namespace x11 {
 
 namespace {
-
-// Virtual keys beyond Escape that have an obvious X key.
-constexpr int kVkReturn = 0x0D;
-constexpr int kVkSpace = 0x20;
-
-// The virtual key a symbol belongs to, or -1; a letter's is its capital.
-int VirtualKeyOf(KeySym sym)
-{
-    if (sym == XK_Escape) {
-        return VK_ESCAPE;
-    }
-    if (sym == XK_Return) {
-        return kVkReturn;
-    }
-    if (sym == XK_space) {
-        return kVkSpace;
-    }
-    if (sym >= XK_0 && sym <= XK_9) {
-        return '0' + static_cast<int>(sym - XK_0);
-    }
-    if (sym >= XK_a && sym <= XK_z) {
-        return 'A' + static_cast<int>(sym - XK_a);
-    }
-    if (sym >= XK_A && sym <= XK_Z) {
-        return 'A' + static_cast<int>(sym - XK_A);
-    }
-    return -1;
-}
 
 void AddKeycode(int vkey, int keycode)
 {
@@ -184,8 +157,8 @@ void RefreshKeyboard()
     }
     for (int keycode = first; keycode <= last && keycode < kKeycodes; ++keycode) {
         for (int level = 0; level < perKeycode; ++level) {
-            const int vkey = VirtualKeyOf(map[(keycode - first) * perKeycode + level]);
-            if (vkey >= 0) {
+            const int vkey = VirtualKeyOfKeysym(map[(keycode - first) * perKeycode + level]);
+            if (vkey != 0) {
                 AddKeycode(vkey, keycode);
             }
         }
@@ -194,6 +167,32 @@ void RefreshKeyboard()
 }
 
 } // namespace
+
+int VirtualKeyOfKeysym(unsigned long keysym)
+{
+    // Virtual keys beyond Escape that have an obvious key.
+    constexpr int kVkReturn = 0x0D;
+    constexpr int kVkSpace = 0x20;
+    if (keysym == XK_Escape) {
+        return VK_ESCAPE;
+    }
+    if (keysym == XK_Return || keysym == XK_KP_Enter) {
+        return kVkReturn;
+    }
+    if (keysym == XK_space) {
+        return kVkSpace;
+    }
+    if (keysym >= XK_0 && keysym <= XK_9) {
+        return '0' + static_cast<int>(keysym - XK_0);
+    }
+    if (keysym >= XK_a && keysym <= XK_z) {
+        return 'A' + static_cast<int>(keysym - XK_a);
+    }
+    if (keysym >= XK_A && keysym <= XK_Z) {
+        return 'A' + static_cast<int>(keysym - XK_A);
+    }
+    return 0;
+}
 
 void X11InitKeyboard()
 {
