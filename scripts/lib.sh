@@ -39,9 +39,10 @@ TOWER_BUILD_PACKAGES=(
     libx11-dev libxrandr-dev libxi-dev
     libwayland-dev wayland-protocols libxkbcommon-dev libegl-dev libegl-mesa0
 )
-# What building the web page (preset web) needs beyond cmake and make, and
-# what showing it without a display adds.
-TOWER_WEB_PACKAGES=(emscripten node-acorn python3)
+# What building the web page (preset web) and serving it need beyond cmake
+# and make, and what showing it without a display adds (with
+# puppeteer_install).
+TOWER_WEB_PACKAGES=(emscripten node-acorn nodejs)
 TOWER_BROWSER_PACKAGES=(chromium)
 # What the tests and benchmarks add to it.
 TOWER_TEST_PACKAGES=(
@@ -49,8 +50,17 @@ TOWER_TEST_PACKAGES=(
     xvfb xauth xdotool x11-utils x11-xkb-utils apitrace python3 valgrind
     openbox weston xwayland sway wtype grim x11-xserver-utils
     g++-mingw-w64-i686-win32
-    "${TOWER_WEB_PACKAGES[@]}" "${TOWER_BROWSER_PACKAGES[@]}"
+    "${TOWER_WEB_PACKAGES[@]}" "${TOWER_BROWSER_PACKAGES[@]}" firefox-esr
 )
+
+# puppeteer-core, as pinned in tests/web, into tests/web/node_modules and
+# nowhere else; it drives the browsers installed above and downloads none.
+# npm is Debian's unless a Node.js from elsewhere brought its own (which
+# conflicts with Debian's npm package).
+puppeteer_install() {
+    command -v npm >/dev/null || ensure_packages npm || return 1
+    (cd "$TOWER_ROOT/tests/web" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+}
 
 # What packing the release files needs beyond building (git dates them by
 # the last commit), what the .deb adds (cpack reads the program's libraries

@@ -2,8 +2,6 @@
 // a call into the page or bookkeeping that needs no browser.
 #include "web_backend.h"
 
-#include <emscripten.h>
-
 namespace web {
 
 namespace {
@@ -120,11 +118,11 @@ void WebMessageBox(platform::BackendId /*owner*/, const char *text, const char *
     JsMessageBox(text, caption);
 }
 
-// The program gives up the thread here, so the browser presents the frame,
-// runs its event handlers and comes back after at least this long.
+// The program gives up the thread here, so the browser presents the frame
+// and runs its event handlers.
 void WebSleep(DWORD milliseconds)
 {
-    emscripten_sleep(milliseconds);
+    JsSleep(static_cast<int>(milliseconds));
 }
 
 void WebPumpEvents()

@@ -46,7 +46,12 @@ platform::BackendId JsCreateContext(platform::BackendId window, int depth, int s
 int JsMakeCurrent(platform::BackendId context);
 void JsDeleteContext(platform::BackendId context);
 
-// web_page.js: what the page tells the user.
+// web_page.js: the program's turns and what the page tells the user.
+
+// Give the thread to the browser, which presents the frame and runs its
+// handlers, for at least this long; longer while the WebGL context is lost,
+// and for good once it is given up.
+void JsSleep(int milliseconds);
 
 // Show a modal box in the page; returns once it is dismissed.
 void JsMessageBox(const char *text, const char *caption);

@@ -1,7 +1,10 @@
 // WebGL rendering contexts on the canvas, made through Emscripten's GL layer
-// so that its emulation of immediate mode is set up for them.
+// so that its emulation of immediate mode is set up for them, and what
+// happens when the browser takes one away: a GPU reset, a driver update, or
+// too many live contexts. The program knows nothing of that, as on a desktop
+// whose driver recovers by itself.
 mergeInto(LibraryManager.library, {
-  JsCreateContext__deps: ['$TowerWeb', '$TowerGuardGL', '$Browser', '$GL'],
+  JsCreateContext__deps: ['$TowerWeb', '$TowerGLContext', '$Browser', '$GL'],
   JsCreateContext: function(id, depth, stencil) {
     var canvas = TowerWeb.canvas;
     // A canvas gives one context for its lifetime.
@@ -26,6 +29,8 @@ mergeInto(LibraryManager.library, {
       return 0;
     }
     TowerWeb.context = GL.currentContext.handle;
+    canvas.addEventListener('webglcontextlost', TowerGLContext.lost);
+    canvas.addEventListener('webglcontextrestored', TowerGLContext.restored);
     // Made, not current: wglCreateContext leaves the thread as it was.
     GL.makeContextCurrent(0);
     return TowerWeb.context;
@@ -40,9 +45,10 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
-  JsDeleteContext__deps: ['$GL'],
+  JsDeleteContext__deps: ['$TowerWeb', '$GL'],
   JsDeleteContext: function(context) {
     if (GL.contexts[context]) {
+      TowerWeb.contextDeleted = true;
       if (GL.currentContext === GL.contexts[context]) {
         GL.makeContextCurrent(0);
       }
@@ -50,44 +56,61 @@ mergeInto(LibraryManager.library, {
     }
   },
 
-  // With no context current, GL calls do nothing, as they do on Windows and
-  // under Mesa: the program draws once more after teardown, and runs its
-  // set-up to the end after a failure. Emscripten's GL functions assume a
-  // context, so each import that is one is guarded before the module starts.
-  // NOTE: The imports are known by their function names (_glClear,
-  // _gluPerspective, and _emscripten_gl… where the emulation replaced one),
-  // which hold in builds that are not run through Closure.
-  $TowerGuardGL__deps: ['$TowerWeb', '$GL'],
-  $TowerGuardGL__postset: 'TowerGuardGL();',
-  $TowerGuardGL: function() {
-    Module['instantiateWasm'] = function(imports, receiveInstance) {
-      var isGL = /^_(emscripten_)?glu?[A-Z]/;
-      Object.keys(imports).forEach(function(module) {
-        var table = imports[module];
-        Object.keys(table).forEach(function(name) {
-          var call = table[name];
-          if (typeof call === 'function' && isGL.test(call.name)) {
-            table[name] = function() {
-              return GLctx ? call.apply(null, arguments) : 0;
-            };
-          }
-        });
-      });
-      // From bytes, so that a server that does not know .wasm serves it too.
-      fetch(wasmBinaryFile).then(function(response) {
-        if (!response.ok) {
-          throw new Error(wasmBinaryFile + ': HTTP ' + response.status);
-        }
-        return response.arrayBuffer();
-      }).then(function(bytes) {
-        return WebAssembly.instantiate(bytes, imports);
-      }).then(function(result) {
-        receiveInstance(result.instance, result.module);
-      }).catch(function(e) {
-        TowerWeb.reportError('cannot start the program', e.message);
-        TowerWeb.setStatus('The program could not start: ' + e.message);
-      });
-      return {};
-    };
+  $TowerGLContext__deps: ['$TowerWeb', '$TowerGLCalls', '$GL', '$GLImmediateSetup'],
+  $TowerGLContext: {
+    // How long the browser has to give a lost context back; one it dropped
+    // for having too many live contexts never comes back.
+    restoreSeconds: 5,
+
+    // Nothing is drawn or presented until the context is back, and the
+    // program's loop idles (JsSleep).
+    lost: function(e) {
+      // Without this the browser never gives the context back.
+      e.preventDefault();
+      if (TowerWeb.contextLost) {
+        return;
+      }
+      TowerWeb.contextLost = true;
+      TowerWeb.giveUpTimer =
+          setTimeout(TowerGLContext.giveUp, TowerGLContext.restoreSeconds * 1000);
+    },
+
+    // The context given back has nothing of the old one: the extensions are
+    // enabled again and the emulation's buffers and shader programs made
+    // anew, then the program's state is set as the program last set it.
+    // NOTE: This reaches into the emulation (GLImmediate) for what its own
+    // set-up makes per context; its matrices and current colour live in
+    // JavaScript and are still there.
+    restored: function() {
+      var record = GL.contexts[TowerWeb.context];
+      if (!TowerWeb.contextLost || TowerWeb.contextGone || !record) {
+        return;
+      }
+      clearTimeout(TowerWeb.giveUpTimer);
+      var current = GL.currentContext;
+      GL.makeContextCurrent(TowerWeb.context);
+      record.initExtensionsDone = false;
+      GL.initExtensions(record);
+      GL.generateTempBuffers(true, record);
+      GLImmediate.rendererCache = GLImmediate.MapTreeLib.create();
+      GLImmediate.currentRenderer = null;
+      GLImmediate.lastRenderer = null;
+      GLImmediate.lastProgram = null;
+      GLImmediate.lastArrayBuffer = null;
+      GLImmediate.fixedFunctionProgram = 0;
+      TowerGLCalls.replay();
+      GL.makeContextCurrent(current ? current.handle : 0);
+      TowerWeb.contextLost = false;
+    },
+
+    // The page says so and the loop stops: only a reload brings a new one.
+    giveUp: function() {
+      TowerWeb.contextGone = true;
+      clearTimeout(TowerWeb.wakeTimer);
+      TowerWeb.reportError('the WebGL context was lost',
+                           'not given back within ' + TowerGLContext.restoreSeconds + ' seconds');
+      TowerWeb.setStatus('The graphics were lost and did not come back. ' +
+                         'Reload the page to start again.');
+    },
   },
 });

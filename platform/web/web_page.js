@@ -1,6 +1,7 @@
-// What the page tells the user: modal message boxes, the one-line status,
-// the program's end, and failures on the console. TowerWeb is the backend's
-// one state object; the other web_*.js files share it.
+// The program's time on the page and what the page tells the user: the
+// turns the program gives the browser, modal message boxes, the one-line
+// status, the program's end, and failures on the console. TowerWeb is the
+// backend's one state object; the other web_*.js files share it.
 mergeInto(LibraryManager.library, {
   $TowerWeb: {
     canvas: null, // the window: the page's canvas, once the program takes it
@@ -11,7 +12,13 @@ mergeInto(LibraryManager.library, {
     resizePending: false,
     closePending: false,
     context: 0, // the canvas's WebGL context, once made
-    frames: 0, // SwapBuffers calls: one a pass of the frame loop
+    contextLost: false, // taken by the browser, and not given back yet
+    contextGone: false, // not given back in time: the loop has stopped
+    giveUpTimer: 0, // gives a lost context up if it is not back in time
+    contextDeleted: false, // by the program: nothing draws on the canvas again
+    frames: 0, // frames presented: one a pass of the frame loop
+    passes: 0, // Sleep calls, presenting or not
+    wakeTimer: 0, // ends the Sleep the program is in
     keysDown: null, // by virtual key
     keysPressed: null, // went down since that key was last polled
     reported: {}, // every failure line written so far
@@ -20,6 +27,16 @@ mergeInto(LibraryManager.library, {
     // the page's stderr.
     writeLine: function(line) {
       console.error(line);
+    },
+
+    // What Emscripten's runtime writes (web_prelude.js sends it here). The
+    // GL emulation announces on every load that it is a set of limited
+    // workarounds; that is known and no concern of the user's, so those
+    // lines go. Anything else the runtime says is a failure.
+    runtimeLine: function(text) {
+      if (!/^WARNING: using emscripten GL (immediate mode )?emulation/.test(text)) {
+        TowerWeb.writeLine(text);
+      }
     },
 
     // A failure is written once, however often it recurs.
@@ -39,6 +56,20 @@ mergeInto(LibraryManager.library, {
         line.hidden = !text;
       }
     },
+  },
+
+  // The program gives the thread back to the browser, which presents the
+  // frame, runs its event handlers and comes back after at least this long.
+  // With the WebGL context lost there is nothing to draw, so the loop idles
+  // at ten passes a second; once the context is given up it stops here.
+  JsSleep__deps: ['$TowerWeb', '$safeSetTimeout'],
+  JsSleep: function(milliseconds) {
+    Asyncify.handleSleep(function(wakeUp) {
+      TowerWeb.passes++;
+      if (!TowerWeb.contextGone) {
+        TowerWeb.wakeTimer = safeSetTimeout(wakeUp, TowerWeb.contextLost ? 100 : milliseconds);
+      }
+    });
   },
 
   JsReportError__deps: ['$TowerWeb'],

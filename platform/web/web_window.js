@@ -51,7 +51,10 @@ mergeInto(LibraryManager.library, {
     if (id !== TowerWeb.window) {
       return 0;
     }
-    TowerWeb.frames++;
+    // A lost context shows nothing new.
+    if (!TowerWeb.contextLost) {
+      TowerWeb.frames++;
+    }
     return 1;
   },
 
@@ -60,7 +63,9 @@ mergeInto(LibraryManager.library, {
   JsTakeResize__deps: ['$TowerWeb', 'JsViewportSize'],
   JsTakeResize: function(width, height) {
     var canvas = TowerWeb.canvas;
-    if (!TowerWeb.resizePending || !TowerWeb.window) {
+    // Once the program has deleted its context nothing draws again, and a
+    // new size would clear the canvas: it keeps its last frame, scaled.
+    if (!TowerWeb.resizePending || !TowerWeb.window || TowerWeb.contextDeleted) {
       return 0;
     }
     TowerWeb.resizePending = false;
@@ -106,9 +111,19 @@ mergeInto(LibraryManager.library, {
         TowerWeb.resizePending = true;
       });
       document.addEventListener('fullscreenchange', TowerWindow.invite);
-      // Closing the page, or leaving it, closes the window.
-      window.addEventListener('pagehide', function() {
-        TowerWeb.closePending = true;
+      // Closing the page, or leaving it for good, closes the window. A page
+      // kept in the back/forward cache is frozen instead, and is loaded
+      // anew when it is shown again: the program starts afresh, as it
+      // would from a new launch.
+      window.addEventListener('pagehide', function(e) {
+        if (!e.persisted) {
+          TowerWeb.closePending = true;
+        }
+      });
+      window.addEventListener('pageshow', function(e) {
+        if (e.persisted) {
+          location.reload();
+        }
       });
       // keyCode is the virtual-key code Windows gives the same key.
       window.addEventListener('keydown', function(e) {
@@ -135,7 +150,7 @@ mergeInto(LibraryManager.library, {
     // A page may only go full-screen on a user's gesture, so the tower draws
     // in the browser window first and the one-line prompt invites the rest.
     invite: function() {
-      if (TowerWeb.window && !TowerWeb.ended) {
+      if (TowerWeb.window && !TowerWeb.ended && !TowerWeb.contextGone) {
         TowerWeb.setStatus(document.fullscreenElement ?
                                '' : 'Click or press a key for full screen. Escape quits.');
       }
