@@ -75,17 +75,12 @@ void FocusAnotherWindow(TowerSession &session)
 // window manager, and the focus is set as that manager sets it on a click.
 void FocusTheWindow(TowerSession &session)
 {
-    std::string error;
     if (session.Kind() == Desktop::kSway) {
-        std::string window;
-        for (int waited = 0; waited < 2000; waited += 20) {
-            window = session.SwayWindow(&error);
-            if (window.find("\"focused\": true") != std::string::npos) {
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        FAIL() << "sway did not give it the focus: " << window << error;
+        std::string error;
+        const std::string window = session.SwayWindow(&error, {"\"focused\": true"}, 2000);
+        ASSERT_NE(window.find("\"focused\": true"), std::string::npos)
+            << "sway did not give it the focus: " << window << error;
+        return;
     }
     Display *x = session.X();
     Window window = session.TowerWindow();
@@ -186,15 +181,23 @@ TEST(TowerQuit, EscapeOnARemappedKeyEndsIt)
 class TowerCloseOn : public ::testing::TestWithParam<Desktop> {};
 
 INSTANTIATE_TEST_SUITE_P(Desktops, TowerCloseOn,
-                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox),
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kSway),
                          [](const auto &info) { return e2e::DesktopName(info.param); });
 
 // Closed as a window manager does it (WM_DELETE_WINDOW), or under openbox by
-// the manager itself, asked through EWMH as a taskbar would.
+// the manager itself, asked through EWMH as a taskbar would; on sway by its
+// kill, as its close shortcut does.
 TEST_P(TowerCloseOn, ClosingTheWindowEndsIt)
 {
     TowerSession session(GetParam());
     ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+    if (GetParam() == Desktop::kSway) {
+        auto start = std::chrono::steady_clock::now();
+        std::string error;
+        ASSERT_NE(session.Server().SwayMsg({"[app_id=tower]", "kill"}, &error), "") << error;
+        ExpectCleanExit(session, kQuitMs, start);
+        return;
+    }
     Display *x = session.X();
     // A window manager only sends WM_DELETE_WINDOW to windows that take part.
     Atom *protocols = nullptr;
@@ -230,47 +233,27 @@ TEST(TowerQuit, DestroyingTheWindowFromOutsideEndsIt)
     ExpectCleanExit(session, kQuitMs, start, true);
 }
 
-// sway's kill asks the window to close, as its close shortcut does.
-TEST(TowerQuit, ClosingItsWindowOnSwayEndsIt)
-{
-    TowerSession session(Desktop::kSway);
-    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
-    auto start = std::chrono::steady_clock::now();
-    std::string error;
-    ASSERT_NE(session.Server().SwayMsg({"[app_id=tower]", "kill"}, &error), "") << error;
-    ExpectCleanExit(session, kQuitMs, start);
-}
-
-// On another workspace the window is not shown, and sway stops asking for
-// its frames: the loop must run on regardless, for a signal to be heard.
-TEST(TowerQuit, SigtermEndsItWhileItsWindowIsHiddenOnSway)
-{
-    TowerSession session(Desktop::kSway);
-    ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
-    std::string error;
-    ASSERT_NE(session.Server().SwayMsg({"workspace", "2"}, &error), "") << error;
-    for (int waited = 0; waited < 2000; waited += 20) {
-        if (session.SwayWindow(&error).find("\"visible\": false") != std::string::npos) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_NE(session.SwayWindow(&error).find("\"visible\": false"), std::string::npos);
-    // Long enough for a swap that waits on the compositor to be waiting.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto start = std::chrono::steady_clock::now();
-    session.Program().Signal(SIGTERM);
-    ExpectCleanExit(session, kQuitMs, start);
-}
-
+// On sway, with the window hidden on another workspace: sway stops asking
+// for its frames, and the loop must run on regardless for a signal to be
+// heard.
 TEST(TowerQuit, SigtermAndSigintEndIt)
 {
-    const std::pair<Desktop, int> cases[] = {
-        {Desktop::kXvfb, SIGTERM}, {Desktop::kXvfb, SIGINT}, {Desktop::kWestonWayland, SIGTERM}};
+    const std::pair<Desktop, int> cases[] = {{Desktop::kXvfb, SIGTERM},
+                                             {Desktop::kXvfb, SIGINT},
+                                             {Desktop::kWestonWayland, SIGTERM},
+                                             {Desktop::kSway, SIGTERM}};
     for (auto [desktop, sig] : cases) {
         SCOPED_TRACE(e2e::DesktopName(desktop) + ", " + strsignal(sig));
         TowerSession session(desktop);
         ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+        if (desktop == Desktop::kSway) {
+            std::string error;
+            ASSERT_NE(session.Server().SwayMsg({"workspace", "2"}, &error), "") << error;
+            const std::string hidden = "\"visible\": false";
+            ASSERT_NE(session.SwayWindow(&error, {hidden}, 2000).find(hidden), std::string::npos);
+            // Long enough for a swap that waits on the compositor to be waiting.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
         auto start = std::chrono::steady_clock::now();
         session.Program().Signal(sig);
         ExpectCleanExit(session, kQuitMs, start);

@@ -73,6 +73,23 @@ bool TowerSession::StartWithFailingEgl(int width, int height, std::string *error
     return program_.Start({TOWER_EXE}, env, error, ChildIo{-1, "", dir_ + "/stderr"});
 }
 
+std::string TowerSession::SwayWindow(std::string *error, const std::vector<std::string> &holds,
+                                     int timeoutMs) const
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::string window = server_.SwayNode("app_id", "tower", error);
+        bool held = !window.empty();
+        for (const std::string &state : holds) {
+            held = held && window.find(state) != std::string::npos;
+        }
+        if (held || std::chrono::steady_clock::now() >= deadline) {
+            return window;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 bool TowerSession::WaitForWaylandWindow(int timeoutMs, std::string *error)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -94,12 +94,12 @@ class TowerSession {
     Exit Run(const std::vector<std::string> &argv, int timeoutMs, std::string *error,
              const std::string &stdoutPath = "");
 
-    // sway: the program's window as its tree shows it; see XServer::SwayNode.
-    std::string SwayWindow(std::string *error) const
-    {
-        return server_.SwayNode("app_id", "tower", error);
-    }
-    const XServer &Server() const
+    // sway: the program's window as its tree shows it (see XServer::SwayNode)
+    // once it holds every one of `holds` ("\"focused\": true"), waiting at
+    // most timeoutMs for that; the last one seen, or empty, either way.
+    std::string SwayWindow(std::string *error, const std::vector<std::string> &holds = {},
+                           int timeoutMs = 0) const;
+    XServer &Server()
     {
         return server_;
     }

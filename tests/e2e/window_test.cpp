@@ -336,15 +336,8 @@ TEST(TowerWindow, IsFullScreenAndFocusedOnSway)
     TowerSession session(Desktop::kSway);
     std::string error;
     ASSERT_TRUE(session.Start(1024, 768, 24, &error)) << error;
-    std::string window;
-    for (int waited = 0; waited < 5000; waited += 50) {
-        window = session.SwayWindow(&error);
-        if (window.find("\"fullscreen_mode\": 1") != std::string::npos &&
-            window.find("\"focused\": true") != std::string::npos) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    const std::string window =
+        session.SwayWindow(&error, {"\"fullscreen_mode\": 1", "\"focused\": true"}, 5000);
     EXPECT_NE(window.find("\"fullscreen_mode\": 1"), std::string::npos) << window << error;
     EXPECT_NE(window.find("\"focused\": true"), std::string::npos) << window;
     EXPECT_NE(window.find(std::string("\"name\": \"") + e2e::kWindowTitle), std::string::npos)

@@ -101,34 +101,19 @@ TEST(TowerServerLoss, KilledServerDuringStartUpEndsTheProgram)
 // the program with one line and exit code 1.
 TEST(TowerServerLoss, KilledCompositorEndsTheProgramAtOnce)
 {
-    faults::TempDir temp;
-    const std::string &dir = temp.Path();
-    e2e::XServer compositor(e2e::Desktop::kWestonWayland);
+    e2e::TowerSession session(e2e::Desktop::kWestonWayland);
     std::string error;
-    ASSERT_TRUE(compositor.Start(640, 480, 24, dir, &error)) << error;
-    e2e::ChildProcess program;
-    ASSERT_TRUE(
-        program.Start({TOWER_EXE}, compositor.Env(), &error, e2e::ChildIo{-1, "", dir + "/stderr"}))
-        << error;
-    bool drawn = false;
-    for (int waited = 0; waited < 10000 && !drawn && program.Running(); waited += 50) {
-        e2e::Screenshot shot;
-        drawn = compositor.Grab(&shot, &error) &&
-                std::any_of(shot.pixels.begin(), shot.pixels.end(), [](unsigned p) { return p; });
-        program.Wait(50);
-    }
-    ASSERT_TRUE(drawn) << program.Wait(0).Describe() << " " << e2e::ReadFile(dir + "/stderr");
+    ASSERT_TRUE(session.Start(640, 480, 24, &error)) << error;
 
     const auto start = std::chrono::steady_clock::now();
-    compositor.Stop();
-    const e2e::Exit exit = program.Wait(kNoticeMs);
+    session.Server().Stop();
+    const e2e::Exit exit = session.Program().Wait(kNoticeMs);
     const long took = faults::MsSince(start);
-    const std::string text = e2e::ReadFile(dir + "/stderr");
+    const std::string text = session.Stderr();
     EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 1)
         << exit.Describe() << " " << took << " ms after the compositor died";
     EXPECT_EQ(text.rfind("tower: lost the connection to the Wayland compositor", 0), 0u) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
-    program.Kill();
 }
 
 } // namespace
