@@ -1,3 +1,4 @@
+// ChoosePixelFormat's measure, shared by the GLX and EGL choices.
 #include "pixel_format_match.h"
 
 #include "backend.h"
