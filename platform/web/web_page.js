@@ -48,7 +48,7 @@ mergeInto(LibraryManager.library, {
       }
     },
 
-    // The page's one line of text under the canvas; empty hides it.
+    // The page's one line of text, over the top of the canvas; empty hides it.
     setStatus: function(text) {
       var line = Module['statusLine'];
       if (line) {

@@ -104,6 +104,9 @@ mergeInto(LibraryManager.library, {
 
   $TowerWindow__deps: ['$TowerWeb'],
   $TowerWindow: {
+    // Windows' virtual-key code for Escape, which the browser's keyCode shares.
+    VK_ESCAPE: 27,
+
     listen: function() {
       TowerWeb.keysDown = new Uint8Array(256);
       TowerWeb.keysPressed = new Uint8Array(256);
@@ -131,7 +134,7 @@ mergeInto(LibraryManager.library, {
           TowerWeb.keysPressed[e.keyCode] |= !TowerWeb.keysDown[e.keyCode];
           TowerWeb.keysDown[e.keyCode] = 1;
         }
-        if (e.keyCode !== 27 /* VK_ESCAPE */) {
+        if (e.keyCode !== TowerWindow.VK_ESCAPE) {
           TowerWindow.goFullScreen(e);
         }
       });
