@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Build and run every benchmark on a private Xvfb and write build/bench/RESULTS.md: each
-figure's median, its spread over the runs, its ratio against a peer measured in the same run
-("within noise" where the spreads overlap) and the command that reproduces it. Nothing it
-starts outlives it. BENCH_REPS sets the runs (default 5), TOWER_JOBS the build's jobs (2).
+"""Build and run every benchmark on a private Xvfb (and the last on a headless sway) and write
+build/bench/RESULTS.md: each figure's median, its spread over the runs, its ratio against a peer
+measured in the same run ("within noise" where the spreads overlap) and the command that
+reproduces it. Nothing it starts outlives it. BENCH_REPS sets the runs (default 5), TOWER_JOBS
+the build's jobs (2), BENCH_ONLY the sections to run ("3,6"; default all).
 By hand: run.py init FILE [FRAME...] makes a probe record (with memory marks at FRAMEs),
 run.py exec FILE CMD... runs CMD with its exec time noted there, run.py show FILE reads it."""
 import contextlib
@@ -26,6 +27,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "scripts"))
 import lib  # noqa: E402 (the scripts' shared module)
+from sway import sway  # noqa: E402 (the scripts' one way to start sway)
 
 OUT = Path("build/bench")  # relative to ROOT, where the driver runs
 BIN = Path("build/linux")  # the linux preset's tree
@@ -266,10 +268,10 @@ def passes(ctx):
              + ", ".join(f"{name} {-d:.1f}" for d, name in top[:6]) + " |")
 
 
-def counted_run(argv, how, preload, wine):
+def counted_run(argv, how, preload, wine, env=None):
     """fps, CPU ms a frame, CPU %, and CPU ms a frame of all that the probe saw: from 1 s
     after the first frame, for 5 s."""
-    with probed(argv, preload, how, wine=wine) as run:
+    with probed(argv, preload, how, env=env, wine=wine) as run:
         time.sleep(1)
         s0 = sample(run.rec)
         time.sleep(5)
@@ -388,27 +390,73 @@ def memory(ctx):
           "`python3 bench/run.py show rec`.")
 
 
+# How the program reaches sway: its own Wayland backend, or its X11 one through Xwayland.
+SWAY_WAYS = (("natively", {"DISPLAY": ""}), ("through Xwayland", {"TOWER_BACKEND": "x11"}))
+
+
+def on_sway(ctx):
+    fps, ir = {}, {}
+    with sway(1024, 768, limit=7200) as env:
+        # The pass benchmark's small window floats at its own size, as on the bare Xvfb.
+        subprocess.run(["swaymsg", 'for_window [title="^pass ours$"] floating enable'], env=env,
+                       capture_output=True, check=True)
+        for _, (way, extra) in itertools.product(range(REPS), SWAY_WAYS):
+            fps.setdefault(way, []).append(
+                counted_run([BIN / "tower"], "term", ctx["frames"], False, {**env, **extra})[0])
+        for way, extra in SWAY_WAYS:
+            ir[way] = [callgrind([BIN / "bench" / "tower_pass_ours", "--size", "64x64", "--count",
+                                 str(n)], *INPUT_COUNT,
+                                env={**env, **extra, "LP_NUM_THREADS": "0"}) for n in (100, 200)]
+    emit("", "## 6. On sway: natively and through Xwayland")
+    prose("The same program and the same pass on a headless sway (wlroots, pixman compositing)",
+          "with one 1024x768 output: natively through its Wayland backend (EGL, wl_shm buffers",
+          "from llvmpipe), and through its X11 backend on sway's Xwayland (TOWER_BACKEND=x11).",
+          "Frames as in section 3, counted at eglSwapBuffers or glXSwapBuffers, ended by",
+          "SIGTERM. The input part as in section 2, in a 64x64 window that sway floats.",
+          "Environment: what `scripts/sway.py` gives.")
+    s = {way: stats(v) for way, v in fps.items()}
+    xw, forced = s["through Xwayland"], {way: " ".join(
+        f"{k}={v}" for k, v in extra.items() if k == "TOWER_BACKEND") for way, extra in SWAY_WAYS}
+    table([(f"tower on sway {way}, fps", s[way], "fps", ratio(s[way], xw, "Xwayland"),
+            f"python3 bench/run.py init rec; LD_PRELOAD={ctx['frames']} TOWER_PROBE_FILE=rec "
+            f"{forced[way]} {BIN}/tower & sleep 6; python3 bench/run.py show rec")
+           for way, _ in SWAY_WAYS])
+    base = ir["through Xwayland"][1]
+    emit("", "| way | input instructions per pass | × Xwayland | 100 passes count half | "
+         "command |", "|---|---|---|---|---|",
+         *(f"| {way} | **{ir[way][1] / 200:g}** | {ir[way][1] / base:.2f} | "
+           f"{'yes' if 2 * ir[way][0] == ir[way][1] else f'no: {ir[way][0]}'} | "
+           f"`{forced[way]} LP_NUM_THREADS=0 {BIN}/bench/tower_pass_ours --size 64x64 --count "
+           f"200` under `valgrind --tool=callgrind {shlex.join(INPUT_COUNT)}` |"
+           for way, _ in SWAY_WAYS))
+
+
 BENCHMARKS = (("1. DrawScene alone", drawscene), ("2. One pass: ours, GLFW, SDL", passes),
               ("3. The whole program: tower, tower.exe under Wine, the floor", whole_program),
-              ("4. Start-up", startup), ("5. Memory over 100,000 frames", memory))
+              ("4. Start-up", startup), ("5. Memory over 100,000 frames", memory),
+              ("6. On sway: natively and through Xwayland", on_sway))
 
 
-def set_up():
-    """Install what is missing, choose the way Wine runs tower.exe and make its prefix, build."""
+def set_up(with_wine):
+    """Install what is missing, choose the way Wine runs tower.exe and make its prefix (with_wine:
+    where section 3 needs it), build."""
     lib.ensure_packages(*lib.BUILD, *lib.TEST, "gcc-multilib", "mesa-utils", "strace",
                         "g++-mingw-w64-x86-64-win32")
     # The way the Wine checks take (scripts/lib.py): the 32-bit tower.exe under 32-bit Wine or
     # through 64-bit Wine's WoW64, else the x64 one; the prefix settles it, as WoW64 is tried
     # there. Where Wine cannot be set up at all, its figures are left out and the results say why.
-    print("== Wine")
     OUT.mkdir(parents=True, exist_ok=True)
-    with lib.output_to(OUT / "wineboot.log"):
-        try:
-            wine = lib.wine_choose()
-            lib.wine_prefix(wine, str(ROOT / OUT / "wineprefix"))
-        except lib.Failure as failure:
-            print(failure, file=sys.stderr)
-            wine = None
+    wine, skip = None, "section 3 was not asked for"
+    if with_wine:
+        print("== Wine")
+        skip = f"Wine could not be set up (see {OUT}/wineboot.log)"
+        with lib.output_to(OUT / "wineboot.log"):
+            try:
+                wine = lib.wine_choose()
+                lib.wine_prefix(wine, str(ROOT / OUT / "wineprefix"))
+            except lib.Failure as failure:
+                print(failure, file=sys.stderr)
+                wine = None
     # Wine's processes take the probe that also follows Wine's dlsym, in their word size: 32-bit
     # under 32-bit Wine (its wineserver is 64-bit all the same), else 64-bit, WoW64 included;
     # $LIB picks the one that fits.
@@ -421,7 +469,7 @@ def set_up():
                   "tower_scene_frames", "tower_frame_probe", "tower_alloc_probe", *wine_probes,
                   *(f"tower_pass_{peer}" for peer in PEERS), log=log)
         if wine is None:
-            return {"wine_skip": f"Wine could not be set up (see {OUT}/wineboot.log)"}
+            return {"wine_skip": skip}
         preset = "windows-i686" if wine.arch == "x86" else "windows-x64"
         lib.build(preset, log=log)
     print(f"== Wine: {wine.mode}, {wine.what}; {wine.why}")
@@ -433,7 +481,13 @@ def set_up():
 
 def bench():
     started = time.monotonic()
-    ctx = {**set_up(), "frames": f"{PROBES}/libtowerframes.so"}
+    only = os.environ.get("BENCH_ONLY", "").split(",")
+    chosen = [(title, run) for title, run in BENCHMARKS
+              if only == [""] or title.split(".")[0] in only]
+    # The program runs on the X servers started here, whatever desktop started this.
+    os.environ.pop("WAYLAND_DISPLAY", None)
+    ctx = {**set_up(any(run is whole_program for _, run in chosen)),
+           "frames": f"{PROBES}/libtowerframes.so"}
     with lib.xvfb("1024x768x24", limit=7200) as display, \
             lib.xvfb("320x240x24", limit=7200) as small:
         os.environ["DISPLAY"], ctx["small_display"] = display, small
@@ -445,7 +499,7 @@ def bench():
               "never wait), GL by Mesa's llvmpipe. Spreads are min–max over the runs; medians of",
               "medians. Where two spreads overlap, the ratio says *within noise*: the runs cannot",
               "tell the two apart.")
-        for title, run in BENCHMARKS:
+        for title, run in chosen:
             print("== " + title)
             run(ctx)
     prose(f"Load average at the end: {load()}; the whole run took",

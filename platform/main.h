@@ -1,6 +1,7 @@
 // What main() asks of the platform it is built for. Each build links one
 // small file of these: linux_window_system.cpp with linux_command_line.cpp
-// for the real program, web/web_window_system.cpp for the web page.
+// for the real program, web/web_window_system.cpp for the web page. The
+// pass benchmark opens the window system the program would run on too.
 #ifndef TOWER_PLATFORM_MAIN_H
 #define TOWER_PLATFORM_MAIN_H
 

@@ -50,7 +50,8 @@ def main(function, *args):
 
 # What building and running the program on Linux needs, and no more.
 BUILD = ["cmake", "make", "g++", "pkg-config", "libgl-dev", "libglu1-mesa-dev", "libgl1-mesa-dri",
-         "libglx-mesa0", "libx11-dev", "libxrandr-dev", "libxi-dev"]
+         "libglx-mesa0", "libx11-dev", "libxrandr-dev", "libxi-dev", "libwayland-dev",
+         "wayland-protocols", "libxkbcommon-dev", "libegl-dev", "libegl-mesa0"]
 # What building the web page (preset web) and serving it need beyond cmake and make, and what
 # showing it without a display adds (with puppeteer()).
 WEB = ["emscripten", "node-acorn", "nodejs"]
@@ -58,9 +59,9 @@ BROWSER = ["chromium"]
 # What the linux preset's tests add, which the screen checker of the other checks is one of.
 TEST_TREE = ["libgtest-dev", "libpng-dev"]
 # What the tests and benchmarks add to building.
-TEST = ["libegl-dev", "libegl-mesa0", *TEST_TREE, "libbenchmark-dev", "libglfw3-dev",
-        "libsdl2-dev", "xvfb", "xauth", "xdotool", "x11-utils", "x11-xkb-utils", "apitrace",
-        "valgrind", "openbox", "weston", "xwayland", "g++-mingw-w64-i686-win32", *WEB, *BROWSER,
+TEST = [*TEST_TREE, "libbenchmark-dev", "libglfw3-dev", "libsdl2-dev", "xvfb", "xauth", "xdotool",
+        "x11-utils", "x11-xkb-utils", "apitrace", "valgrind", "openbox", "weston", "xwayland",
+        "sway", "wtype", "grim", "x11-xserver-utils", "g++-mingw-w64-i686-win32", *WEB, *BROWSER,
         "firefox-esr"]
 # What packing the release files needs beyond building (git dates them by the last commit),
 # what the .deb adds (cpack reads the program's libraries with file and dpkg-shlibdeps), and
@@ -72,8 +73,7 @@ PACKAGE = [*RELEASE, *DEB, *TEST_TREE, "lintian", "desktop-file-utils", "xvfb", 
 WINDOWS = ["g++-mingw-w64-i686-win32", "binutils-mingw-w64-i686", "g++-mingw-w64-x86-64-win32",
            "binutils-mingw-w64-x86-64"]
 # What making the icon (on the pixel tests' offscreen GL) and the README's animation need.
-PICTURE = ["libegl-dev", "libegl-mesa0", "imagemagick", "icoutils", "xvfb", "xauth", "xdotool",
-           "webp"]
+PICTURE = ["imagemagick", "icoutils", "xvfb", "xauth", "xdotool", "webp"]
 
 
 def as_root(argv):

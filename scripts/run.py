@@ -1,6 +1,6 @@
-"""scripts/run: build the program and run it: on the desktop when there is one; otherwise on a
-private Xvfb for a few seconds, with a screenshot in build/tower.png, ended by Escape as a user
-would.
+"""scripts/run: build the program and run it: on the desktop when there is one (X11 or Wayland);
+otherwise on a private Xvfb for a few seconds, with a screenshot in build/tower.png, ended by
+Escape as a user would.
 
 scripts/run --web builds the web page instead and serves it on 127.0.0.1; without a display,
 headless Chromium shows it and build/tower-web.png keeps what it showed."""
@@ -28,7 +28,7 @@ def main(args):
     if args:
         print("usage: scripts/run [--web]", file=sys.stderr)
         return 2
-    headless = not os.environ.get("DISPLAY")
+    headless = not os.environ.get("DISPLAY") and not os.environ.get("WAYLAND_DISPLAY")
     lib.ensure_packages(*lib.BUILD, *(["xvfb", "xauth", "xdotool", "imagemagick"] if headless
                                       else []))
     # The program alone: the tests and benchmarks need packages a user running it does not.

@@ -1,8 +1,9 @@
-// The frame loop's pass through our Win32 stand-in over X11/GLX: the same
-// calls the program makes, in a window with the program's pixel format.
+// The frame loop's pass through our Win32 stand-in, over the backend the
+// program would choose (X11/GLX, or Wayland/EGL): the same calls the
+// program makes, in a window with the program's pixel format.
+#include "main.h"
 #include "pass_harness.h"
 #include "program_state.h"
-#include "x11/x11_backend.h"
 
 #include <windows.h>
 
@@ -73,7 +74,7 @@ bool OpenWindow(PassSize size)
 int main(int argc, char **argv)
 {
     const PassSize size = ParsePassSize(argc, argv);
-    const platform::Backend *backend = x11::OpenBackend();
+    const platform::Backend *backend = platform::OpenWindowSystem();
     if (backend == nullptr) {
         return 1; // the backend has said why
     }
@@ -83,6 +84,6 @@ int main(int argc, char **argv)
         return 1;
     }
     const int status = RunPasses(argc, argv, {"ours", Events, Swap, Escape}, size);
-    x11::CloseBackend();
+    platform::CloseWindowSystem(status);
     return status;
 }

@@ -1,11 +1,12 @@
 /* A library preloaded into a program under benchmark, to watch it from outside without
- * changing what it does: it counts presented frames (glXSwapBuffers), notes the time of the
- * first one and the memory use at the frames the reader asked for, and names every process
- * that loaded it, so that the reader can add up their CPU time. All of it lands live in the
- * record file named by TOWER_PROBE_FILE (probe_record.h); without one the probe does nothing.
- * TOWER_PROBE_NOSLEEP=1 makes nanosleep return at once, so that a run of many frames takes
- * less time (the memory run only). Built with -DPROBE_WRAP_DLSYM for Wine's processes, in the
- * word size of the Windows build Wine runs: plain C, needing nothing but the C library. */
+ * changing what it does: it counts presented frames (glXSwapBuffers, or eglSwapBuffers on
+ * Wayland), notes the time of the first one and the memory use at the frames the reader asked
+ * for, and names every process that loaded it, so that the reader can add up their CPU time.
+ * All of it lands live in the record file named by TOWER_PROBE_FILE (probe_record.h); without
+ * one the probe does nothing. TOWER_PROBE_NOSLEEP=1 makes nanosleep return at once, so that a
+ * run of many frames takes less time (the memory run only). Built with -DPROBE_WRAP_DLSYM for
+ * Wine's processes, in the word size of the Windows build Wine runs: plain C, needing nothing
+ * but the C library. */
 #define _GNU_SOURCE
 #include "probe_record.h"
 
@@ -85,6 +86,23 @@ void glXSwapBuffers(void *display, unsigned long drawable)
     if (g_rec != NULL) {
         NoteSwap();
     }
+}
+
+typedef unsigned (*EglSwapFn)(void *display, void *surface);
+static EglSwapFn g_realEglSwap;
+
+/* The same on Wayland, where the program presents through EGL. */
+unsigned eglSwapBuffers(void *display, void *surface)
+{
+    if (g_realEglSwap == NULL) {
+        void *found = dlsym(RTLD_NEXT, "eglSwapBuffers");
+        memcpy(&g_realEglSwap, &found, sizeof found);
+    }
+    const unsigned presented = g_realEglSwap != NULL ? g_realEglSwap(display, surface) : 0;
+    if (g_rec != NULL) {
+        NoteSwap();
+    }
+    return presented;
 }
 
 typedef void (*AnyFn)(void);

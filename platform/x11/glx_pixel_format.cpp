@@ -1,6 +1,7 @@
 // ChoosePixelFormat over GLX: each framebuffer configuration that might do is
 // read once into a Config, those that lack what the descriptor asks for are
-// dropped, and the closest of the rest is taken.
+// dropped, and the closest of the rest is taken, by the measure the Linux
+// backends share (core/pixel_format_match.h).
 //
 // Reading one attribute makes GLX search its whole list for the
 // configuration (hundreds of them on Mesa's llvmpipe), so a Config is read in
@@ -8,57 +9,27 @@
 // lose to the best so far, then the rest only for one that can still win.
 #include "x11_platform.h"
 
+#include "../core/pixel_format_match.h"
+
 #include <algorithm>
-#include <cstdio>
 
 namespace x11 {
 
 namespace {
 
-// Win32's "either will do" flags, which our windows.h has no use for.
-constexpr DWORD kDoubleBufferDontCare = 0x40000000;
-constexpr DWORD kStereoDontCare = 0x80000000;
+using platform::FormatDistance;
+using platform::FormatTraits;
 
-// What the choice looks at in one configuration.
+// What the choice looks at in one configuration: what only GLX has, and the
+// traits the shared measure reads.
 struct Config {
     int format; // its pixel-format number: 1 + its index in the full list
-    // The lead: what the two most important criteria need.
-    int red;
-    int green;
-    int blue;
-    int depth;
-    // The rest.
     bool rgba;
     bool window;
     bool hasVisual;
     bool mainPlane;
-    bool doubleBuffered;
-    bool stereo;
-    bool trueColour; // a DirectColor visual shows colours through its colormap's ramp
-    bool caveat;     // slow or non-conformant
-    int alpha;
-    int stencil;
-    int accum;
-    int samples; // sample buffers and samples per pixel together
-    int aux;
+    FormatTraits traits;
 };
-
-// How far a configuration is from the descriptor, most important first; a
-// smaller row is a better match. Win32's colour bits leave alpha out.
-enum Criterion {
-    kColourExcess,
-    kDepthExcess,
-    kNotTrueColour,
-    kCaveat,
-    kAlphaExcess,
-    kStencilExcess,
-    kAccumExcess,
-    kSamples,
-    kAuxExcess,
-    kCriteria
-};
-constexpr int kLeadCriteria = kDepthExcess + 1;
-using Distance = int[kCriteria];
 
 int Attrib(GLXFBConfig config, int attribute)
 {
@@ -70,14 +41,15 @@ int Attrib(GLXFBConfig config, int attribute)
     return value;
 }
 
+// The lead: what the two most important criteria need.
 Config ReadLead(GLXFBConfig config, int format)
 {
     Config c = {};
     c.format = format;
-    c.red = Attrib(config, GLX_RED_SIZE);
-    c.green = Attrib(config, GLX_GREEN_SIZE);
-    c.blue = Attrib(config, GLX_BLUE_SIZE);
-    c.depth = Attrib(config, GLX_DEPTH_SIZE);
+    c.traits.red = Attrib(config, GLX_RED_SIZE);
+    c.traits.green = Attrib(config, GLX_GREEN_SIZE);
+    c.traits.blue = Attrib(config, GLX_BLUE_SIZE);
+    c.traits.depth = Attrib(config, GLX_DEPTH_SIZE);
     return c;
 }
 
@@ -87,67 +59,25 @@ void ReadRest(GLXFBConfig config, Config &c)
     c.window = (Attrib(config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0;
     c.hasVisual = Attrib(config, GLX_VISUAL_ID) != 0;
     c.mainPlane = Attrib(config, GLX_LEVEL) == 0;
-    c.doubleBuffered = Attrib(config, GLX_DOUBLEBUFFER) != 0;
-    c.stereo = Attrib(config, GLX_STEREO) != 0;
-    c.trueColour = Attrib(config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR;
-    c.caveat = Attrib(config, GLX_CONFIG_CAVEAT) != GLX_NONE;
-    c.alpha = Attrib(config, GLX_ALPHA_SIZE);
-    c.stencil = Attrib(config, GLX_STENCIL_SIZE);
-    c.accum = Attrib(config, GLX_ACCUM_RED_SIZE) + Attrib(config, GLX_ACCUM_GREEN_SIZE) +
+    FormatTraits &t = c.traits;
+    t.doubleBuffered = Attrib(config, GLX_DOUBLEBUFFER) != 0;
+    t.stereo = Attrib(config, GLX_STEREO) != 0;
+    t.trueColour = Attrib(config, GLX_X_VISUAL_TYPE) == GLX_TRUE_COLOR;
+    t.caveat = Attrib(config, GLX_CONFIG_CAVEAT) != GLX_NONE;
+    t.alpha = Attrib(config, GLX_ALPHA_SIZE);
+    t.stencil = Attrib(config, GLX_STENCIL_SIZE);
+    t.accum = Attrib(config, GLX_ACCUM_RED_SIZE) + Attrib(config, GLX_ACCUM_GREEN_SIZE) +
               Attrib(config, GLX_ACCUM_BLUE_SIZE) + Attrib(config, GLX_ACCUM_ALPHA_SIZE);
-    c.samples = Attrib(config, GLX_SAMPLE_BUFFERS) + Attrib(config, GLX_SAMPLES);
-    c.aux = Attrib(config, GLX_AUX_BUFFERS);
-}
-
-void Measure(const Config &c, const PIXELFORMATDESCRIPTOR &pfd, Distance &d)
-{
-    d[kColourExcess] = c.red + c.green + c.blue - pfd.cColorBits;
-    d[kDepthExcess] = c.depth - pfd.cDepthBits;
-    d[kNotTrueColour] = c.trueColour ? 0 : 1;
-    d[kCaveat] = c.caveat ? 1 : 0;
-    d[kAlphaExcess] = c.alpha - pfd.cAlphaBits;
-    d[kStencilExcess] = c.stencil - pfd.cStencilBits;
-    d[kAccumExcess] = c.accum - pfd.cAccumBits;
-    d[kSamples] = c.samples;
-    d[kAuxExcess] = c.aux - pfd.cAuxBuffers;
+    t.samples = Attrib(config, GLX_SAMPLE_BUFFERS) + Attrib(config, GLX_SAMPLES);
+    t.aux = Attrib(config, GLX_AUX_BUFFERS);
 }
 
 // Whether a configuration has at least what the descriptor asks for. Only
 // window-capable RGBA configurations with an X visual count.
-bool Fits(const Config &c, const PIXELFORMATDESCRIPTOR &pfd, const Distance &d)
+bool Fits(const Config &c, const PIXELFORMATDESCRIPTOR &pfd, const FormatDistance &d)
 {
-    if (!c.rgba || !c.window || !c.hasVisual || !c.mainPlane) {
-        return false;
-    }
-    if ((pfd.dwFlags & kDoubleBufferDontCare) == 0 &&
-        c.doubleBuffered != ((pfd.dwFlags & PFD_DOUBLEBUFFER) != 0)) {
-        return false;
-    }
-    if ((pfd.dwFlags & kStereoDontCare) == 0 && c.stereo != ((pfd.dwFlags & PFD_STEREO) != 0)) {
-        return false;
-    }
-    return c.red >= pfd.cRedBits && c.green >= pfd.cGreenBits && c.blue >= pfd.cBlueBits &&
-           d[kColourExcess] >= 0 && d[kDepthExcess] >= 0 && d[kAlphaExcess] >= 0 &&
-           d[kStencilExcess] >= 0 && d[kAccumExcess] >= 0 && d[kAuxExcess] >= 0;
-}
-
-// Closer on the first of the first `criteria` that differs, or tied on all.
-int Compare(const Distance &d, const Distance &best, int criteria)
-{
-    for (int i = 0; i < criteria; ++i) {
-        if (d[i] != best[i]) {
-            return d[i] < best[i] ? -1 : 1;
-        }
-    }
-    return 0;
-}
-
-// Closer on the first criterion that differs; on a full tie the lower
-// pixel-format number wins, whatever order GLX listed them in.
-bool Better(const Distance &d, int format, const Distance &best, int bestFormat)
-{
-    const int order = Compare(d, best, kCriteria);
-    return order < 0 || (order == 0 && format < bestFormat);
+    return c.rgba && c.window && c.hasVisual && c.mainPlane &&
+           platform::FormatFits(c.traits, pfd, d);
 }
 
 // Let GLX drop what cannot fit before we look closer: its own filter reads
@@ -164,7 +94,7 @@ GLXFBConfig *Candidates(const PIXELFORMATDESCRIPTOR &pfd, int *count)
     add(GLX_RENDER_TYPE, GLX_RGBA_BIT);
     add(GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT);
     add(GLX_X_RENDERABLE, True);
-    if ((pfd.dwFlags & kDoubleBufferDontCare) == 0) {
+    if ((pfd.dwFlags & platform::kPfdDoubleBufferDontCare) == 0) {
         add(GLX_DOUBLEBUFFER, (pfd.dwFlags & PFD_DOUBLEBUFFER) != 0 ? True : False);
     }
     add(GLX_DEPTH_SIZE, pfd.cDepthBits);
@@ -206,7 +136,7 @@ int GlxChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
     const GLXFBConfig *list = candidates != nullptr ? candidates : g_x11.glx.configs;
 
     int best = 0;
-    Distance bestDistance = {};
+    FormatDistance bestDistance = {};
     // GLX lists more colour and depth bits first, the opposite of what wins
     // here: read from the end, the winner comes early and most of the rest
     // lose on their lead alone. The order decides nothing else.
@@ -216,31 +146,28 @@ int GlxChoosePixelFormat(const PIXELFORMATDESCRIPTOR *pfd)
             continue;
         }
         Config config = ReadLead(list[i], format);
-        Distance distance = {};
-        Measure(config, *pfd, distance); // only the lead's criteria mean anything yet
+        FormatDistance distance = {};
+        // Only the lead's criteria mean anything yet.
+        platform::MeasureFormat(config.traits, *pfd, distance);
         // A configuration short of colour or depth cannot fit.
-        if (distance[kColourExcess] < 0 || distance[kDepthExcess] < 0 ||
-            (best != 0 && Compare(distance, bestDistance, kLeadCriteria) > 0)) {
+        if (distance[platform::kColourExcess] < 0 || distance[platform::kDepthExcess] < 0 ||
+            (best != 0 &&
+             platform::CompareFormats(distance, bestDistance, platform::kFormatLeadCriteria) > 0)) {
             continue;
         }
         ReadRest(list[i], config);
-        Measure(config, *pfd, distance);
+        platform::MeasureFormat(config.traits, *pfd, distance);
         if (Fits(config, *pfd, distance) &&
-            (best == 0 || Better(distance, format, bestDistance, best))) {
+            (best == 0 || platform::BetterFormat(distance, format, bestDistance, best))) {
             best = format;
-            std::copy(distance, distance + kCriteria, bestDistance);
+            std::copy(distance, distance + platform::kFormatCriteria, bestDistance);
         }
     }
     if (candidates != nullptr) {
         XFree(candidates);
     }
     if (best == 0) {
-        char detail[160];
-        std::snprintf(detail, sizeof detail,
-                      "none has %d colour bits, %d depth bits and %s buffering", pfd->cColorBits,
-                      pfd->cDepthBits,
-                      (pfd->dwFlags & PFD_DOUBLEBUFFER) != 0 ? "double" : "single");
-        X11ReportError("no GLX framebuffer configuration fits", detail);
+        platform::ReportNoFormatFits("GLX framebuffer configuration", *pfd);
     }
     return best;
 }

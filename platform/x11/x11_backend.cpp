@@ -3,25 +3,11 @@
 
 #include "x11_platform.h"
 
-#include <cerrno>
-#include <ctime>
+#include "../posix/posix.h"
 
 namespace x11 {
 
 namespace {
-
-void X11Sleep(DWORD milliseconds)
-{
-    timespec wait = {};
-    wait.tv_sec = static_cast<time_t>(milliseconds / 1000);
-    wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    timespec left = {};
-    // A signal cuts the wait short; its close request can wait for the
-    // rest of it, as it is at most a frame.
-    while (nanosleep(&wait, &left) != 0 && errno == EINTR) {
-        wait = left;
-    }
-}
 
 // Filled slot by slot, so that no entry can land in its neighbour's place.
 platform::Backend Table()
@@ -44,18 +30,18 @@ platform::Backend Table()
     backend.swapBuffers = GlxSwapBuffers;
     backend.keyState = X11KeyState;
     backend.messageBox = X11MessageBox;
-    backend.sleep = X11Sleep;
+    backend.sleep = posix::PosixSleep;
     backend.pumpEvents = X11PumpEvents;
     return backend;
 }
 
 } // namespace
 
-const platform::Backend *OpenBackend()
+const platform::Backend *OpenBackend(const char *alsoTried)
 {
     X11CatchSignals();
     X11InstallErrorHandlers();
-    if (!X11OpenDisplay()) {
+    if (!X11OpenDisplay(alsoTried)) {
         return nullptr;
     }
     GlxInit();

@@ -106,19 +106,25 @@ bool InternAtoms()
 
 } // namespace
 
-bool X11OpenDisplay()
+bool X11OpenDisplay(const char *alsoTried)
 {
     g_x11.display = XOpenDisplay(nullptr);
     if (g_x11.display == nullptr) {
         const char *name = std::getenv("DISPLAY");
-        if (name == nullptr) {
-            X11ReportError("no X display to run on", "DISPLAY is not set");
-        } else if (name[0] == '\0') {
-            X11ReportError("no X display to run on", "DISPLAY is empty");
-        } else {
-            char detail[300];
+        const bool named = name != nullptr && name[0] != '\0';
+        char detail[300];
+        if (named) {
             std::snprintf(detail, sizeof detail, "DISPLAY is \"%.256s\"", name);
-            X11ReportError("cannot open the X display", detail);
+        } else {
+            std::snprintf(detail, sizeof detail, "DISPLAY is %s",
+                          name == nullptr ? "not set" : "empty");
+        }
+        if (alsoTried != nullptr) {
+            char both[600];
+            std::snprintf(both, sizeof both, "%s and %s", alsoTried, detail);
+            X11ReportError("no display to run on", both);
+        } else {
+            X11ReportError(named ? "cannot open the X display" : "no X display to run on", detail);
         }
         return false;
     }

@@ -14,7 +14,7 @@ namespace {
 
 int OnXError(Display *display, XErrorEvent *event)
 {
-    Reports &r = g_x11.reports;
+    Trap &r = g_x11.trap;
     if (r.trapping) {
         if (r.trappedError == Success) {
             r.trappedError = event->error_code;
@@ -51,16 +51,16 @@ void X11InstallErrorHandlers()
 
 void X11TrapErrors()
 {
-    g_x11.reports.trapping = true;
-    g_x11.reports.trappedError = Success;
+    g_x11.trap.trapping = true;
+    g_x11.trap.trappedError = Success;
 }
 
 int X11UntrapErrors()
 {
     // XSync's result is always 1; a broken connection ends in OnXIOError.
     XSync(g_x11.display, False);
-    g_x11.reports.trapping = false;
-    return g_x11.reports.trappedError;
+    g_x11.trap.trapping = false;
+    return g_x11.trap.trappedError;
 }
 
 bool X11ConnectionClosed()

@@ -2,6 +2,8 @@
 // Win32 would tell them, and the close request a signal leaves behind.
 #include "x11_platform.h"
 
+#include "../posix/posix.h"
+
 namespace x11 {
 
 namespace {
@@ -130,13 +132,7 @@ bool X11HandleEvent(XEvent &event)
 
 void X11PumpEvents()
 {
-    // A signal asked us to close: tell the program's windows, as a user
-    // closing them would. Before any window exists the request waits for
-    // one; if none ever comes, set-up has failed, and that failure already
-    // ends the program.
-    if (X11CloseRequested() && platform::CloseAllWindows()) {
-        X11ClearCloseRequest();
-    }
+    posix::PosixDeliverCloseRequest();
     // XPending flushes and reads without blocking; XNextEvent then only
     // takes what has already arrived.
     while (XPending(g_x11.display) > 0) {

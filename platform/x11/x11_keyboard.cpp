@@ -2,6 +2,7 @@
 // window has the focus, kept from XInput2's raw key events so that polling
 // it every frame costs no trip to the server, and which keys type each
 // virtual key's symbol in the keyboard mapping of the moment.
+#include "x11_backend.h"
 #include "x11_platform.h"
 
 #include <X11/XKBlib.h>
@@ -11,13 +12,6 @@
 namespace x11 {
 
 namespace {
-
-// The virtual key a symbol belongs to, or -1. The program polls Escape
-// alone, so no other key is followed.
-int VirtualKeyOf(KeySym sym)
-{
-    return sym == XK_Escape ? VK_ESCAPE : -1;
-}
 
 void AddKeycode(int vkey, int keycode)
 {
@@ -163,8 +157,8 @@ void RefreshKeyboard()
     }
     for (int keycode = first; keycode <= last && keycode < kKeycodes; ++keycode) {
         for (int level = 0; level < perKeycode; ++level) {
-            const int vkey = VirtualKeyOf(map[(keycode - first) * perKeycode + level]);
-            if (vkey >= 0) {
+            const int vkey = VirtualKeyOfKeysym(map[(keycode - first) * perKeycode + level]);
+            if (vkey != 0) {
                 AddKeycode(vkey, keycode);
             }
         }
@@ -173,6 +167,12 @@ void RefreshKeyboard()
 }
 
 } // namespace
+
+int VirtualKeyOfKeysym(unsigned long keysym)
+{
+    // The program polls Escape alone, so no other key is followed.
+    return keysym == XK_Escape ? VK_ESCAPE : 0;
+}
 
 void X11InitKeyboard()
 {

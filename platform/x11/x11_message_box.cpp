@@ -1,8 +1,11 @@
 // MessageBoxA: the words on stderr, always, and a small modal X window with
 // an OK button where there is a display. It keeps the program's own windows
 // hearing their events while it waits, and gives way to a close request.
+#include "x11_backend.h"
 #include "x11_box_face.h"
 #include "x11_platform.h"
+
+#include "../posix/posix.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -121,12 +124,14 @@ void OnBoxEvent(Box &box, XEvent &event)
 }
 
 // Wait for the box to be dismissed. Events for other windows go on to the
-// program's queue as they would on Win32, where a modal loop dispatches.
-void RunModal(Box &box)
+// program's queue as they would on Win32, where a modal loop dispatches; a
+// caller on another backend keeps its own flowing through keepWaiting.
+void RunModal(Box &box, bool (*keepWaiting)())
 {
     Display *display = g_x11.display;
     auto unmappedSince = std::chrono::steady_clock::now();
-    while (!box.done && !X11CloseRequested()) {
+    while (!box.done && !posix::PosixCloseRequested() &&
+           (keepWaiting == nullptr || keepWaiting())) {
         while (!box.done && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
@@ -136,7 +141,7 @@ void RunModal(Box &box)
                 X11HandleEvent(event);
             }
         }
-        if (box.done || X11CloseRequested()) {
+        if (box.done || posix::PosixCloseRequested()) {
             break;
         }
         const auto now = std::chrono::steady_clock::now();
@@ -153,7 +158,8 @@ void RunModal(Box &box)
     }
 }
 
-void ShowBox(platform::BackendId owner, const char *text, const char *caption)
+void ShowBox(platform::BackendId owner, const char *text, const char *caption,
+             bool (*keepWaiting)())
 {
     Display *display = g_x11.display;
     Box box = {};
@@ -179,7 +185,7 @@ void ShowBox(platform::BackendId owner, const char *text, const char *caption)
     if (error != Success) {
         X11ReportXError("cannot show a message box", error);
     } else {
-        RunModal(box);
+        RunModal(box, keepWaiting);
     }
 
     if (box.window != None) {
@@ -195,13 +201,26 @@ void X11MessageBox(platform::BackendId owner, const char *text, const char *capt
 {
     // Every box is said on stderr too, so that a run with no one watching
     // the screen still tells why it ended.
-    X11SayMessageBox(caption, text);
+    posix::PosixSayMessageBox(caption, text);
     // Once the user has asked the program to close, asking them to click
     // through its boxes would only stand in the way.
-    if (X11CloseRequested()) {
+    if (posix::PosixCloseRequested()) {
         return;
     }
-    ShowBox(owner, text, caption);
+    ShowBox(owner, text, caption, nullptr);
+}
+
+bool ShowStandaloneMessageBox(const char *text, const char *caption, bool (*keepWaiting)())
+{
+    if (g_x11.display == nullptr) {
+        X11IgnoreBrokenPipes();
+        X11InstallErrorHandlers();
+        if (!X11OpenDisplay(nullptr)) {
+            return false;
+        }
+    }
+    ShowBox(0, text, caption, keepWaiting);
+    return true;
 }
 
 } // namespace x11

@@ -2,7 +2,8 @@
 // file's entry points. Only platform/x11 includes this.
 //
 // Failures. Every Xlib, GLX and XInput result is checked, and every failure
-// reaches stderr through x11_report.cpp alone, once:
+// reaches stderr through x11_report.cpp alone, once (the writer itself is the
+// one the Linux backends share, in posix/):
 // - a call that answers at once (a reply, a Status, a pointer) is checked
 //   where it is made, and a failure said with X11ReportError, or with
 //   X11ReportXError where X names the error;
@@ -22,7 +23,6 @@
 #include <GL/glx.h>
 
 #include <csignal>
-#include <cstdint>
 
 namespace x11 {
 
@@ -33,9 +33,6 @@ constexpr int kVirtualKeys = 256;
 // Keys that may type one virtual key's symbol at once: Escape on its own key
 // and on Caps Lock, say.
 constexpr int kKeycodesPerKey = 8;
-// How many different failure reports are remembered, so as not to repeat them.
-constexpr int kReportsRemembered = 64;
-
 struct Atoms {
     Atom wmProtocols;
     Atom wmDeleteWindow;
@@ -101,16 +98,15 @@ struct Keyboard {
     int xkbEventBase; // 0 without XKB
 };
 
-struct Reports {
-    std::uint64_t said[kReportsRemembered]; // hashes of the lines said
-    int known;                              // how many of said[] hold one
-    int next;                               // where the next goes
+// Protocol errors collected instead of said, around requests whose failure
+// the caller handles itself.
+struct Trap {
     bool trapping;
     int trappedError;
 };
 
+// The fault handlers' predecessors, to hand a fault that is not ours back to.
 struct Signals {
-    volatile std::sig_atomic_t closeRequested;
     struct sigaction previousSegv;
     struct sigaction previousBus;
 };
@@ -132,7 +128,7 @@ struct State {
     WindowSlot windows[kWindowSlots];
     Glx glx;
     Keyboard keyboard;
-    Reports reports;
+    Trap trap;
     Signals signals;
 };
 
@@ -148,8 +144,6 @@ extern const int kX11IconLongs;
 void X11ReportError(const char *what, const char *detail = nullptr);
 // The same with the server's own name for an X error code.
 void X11ReportXError(const char *what, int errorCode);
-// A message box's words, "caption: text", each time a box is shown.
-void X11SayMessageBox(const char *caption, const char *text);
 // Say that the X server is gone and end the process at once. Safe in a
 // signal handler when reason is null.
 [[noreturn]] void X11ExitLostConnection(const char *displayName, const char *reason);
@@ -169,12 +163,13 @@ bool X11ConnectionClosed();
 // broken pipe is an error for Xlib to report; a fault with the X connection
 // closed ends the program as a lost connection.
 void X11CatchSignals();
-// SIGINT or SIGTERM asked the program to close and no window has been told yet.
-bool X11CloseRequested();
-void X11ClearCloseRequest();
+// Only the broken pipe: for the box alone on another backend's program.
+void X11IgnoreBrokenPipes();
 
 // --- x11_display.cpp
-bool X11OpenDisplay();
+// Connect to the display DISPLAY names; false, said, without one. alsoTried:
+// see OpenBackend.
+bool X11OpenDisplay(const char *alsoTried);
 // Read a window property of a given type; the caller XFrees *value when the
 // count returned is not 0.
 unsigned long X11GetWindowProperty(Window window, Atom property, Atom type, unsigned char **value);

@@ -2,6 +2,8 @@
 // a window manager: each one is shown where the user can read it, on top and
 // with the focus, with its caption in its face where no window manager draws
 // a title bar; Return dismisses it, and the program then ends with exit code 1.
+// On sway with no EGL driver, natively, the same boxes come up on sway's
+// Xwayland.
 // gtest first: Xlib defines None and Bool as macros, which break its headers.
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <regex>
 #include <thread>
 
 namespace {
@@ -191,6 +194,49 @@ TEST_P(MessageBoxOn, EachBoxIsShownOnTopFocusedAndReturnDismissesIt)
     // Set-up failed, so the program did not run: it says so, as the boxes did.
     EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 1) << exit.Describe();
     EXPECT_EQ(session.Stderr(), said);
+}
+
+// On Wayland the program finds no EGL driver; with no box helper on PATH its
+// boxes come from the X11 backend on sway's Xwayland, where sway gives each
+// the focus and Return, typed on the compositor's keyboard, dismisses it.
+TEST(MessageBoxOnSway, EachBoxComesUpOnXwaylandAndReturnDismissesIt)
+{
+    TowerSession session(Desktop::kSway);
+    std::string error;
+    ASSERT_TRUE(session.StartWithFailingEgl(800, 600, &error)) << error;
+    std::string said;
+    std::string previous;
+    const std::regex id("\"id\": ([0-9]+)");
+    for (const Box &expected : kBoxes) {
+        SCOPED_TRACE(expected.text);
+        said += std::string(expected.caption) + ": " + expected.text + "\n";
+        // The same caption twice running is two boxes: sway gives each its
+        // own id.
+        std::string box;
+        std::smatch node;
+        for (int waited = 0; waited < 10000; waited += 50) {
+            box = session.Server().SwayNode("name", expected.caption, &error);
+            if (std::regex_search(box, node, id) && node[1] != previous &&
+                box.find("\"focused\": true") != std::string::npos) {
+                break;
+            }
+            box.clear();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_NE(box, "") << "no focused box; stderr: " << session.Stderr() << error;
+        previous = node[1];
+        EXPECT_NE(box.find("\"shell\": \"xwayland\""), std::string::npos) << box;
+        const std::string text = session.Stderr();
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), said.size())), said);
+        ASSERT_TRUE(session.PressKey("Return", &error)) << error;
+    }
+    const e2e::Exit exit = session.Program().Wait(5000);
+    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 1) << exit.Describe();
+    // Before the boxes, EGL's own words and ours on why it failed.
+    const std::string text = session.Stderr();
+    EXPECT_NE(text.find("tower: cannot initialise EGL"), std::string::npos) << text;
+    ASSERT_GE(text.size(), said.size()) << text;
+    EXPECT_EQ(text.substr(text.size() - said.size()), said);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // Every way the program is asked to stop ends it promptly with exit code 0
-// and without a message box.
+// and without a message box, on X and natively on Wayland.
 // gtest first: Xlib defines None and Bool as macros, which break its headers.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <chrono>
 #include <csignal>
 #include <sstream>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -51,7 +53,8 @@ void StartOrFail(TowerSession &session)
 class TowerQuitOn : public ::testing::TestWithParam<Desktop> {};
 
 INSTANTIATE_TEST_SUITE_P(Desktops, TowerQuitOn,
-                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston),
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston,
+                                           Desktop::kSway),
                          [](const auto &info) { return e2e::DesktopName(info.param); });
 
 // Give the keyboard focus to another client's window, once a window manager
@@ -67,11 +70,18 @@ void FocusAnotherWindow(TowerSession &session)
     ASSERT_EQ(e2e::WaitForFocus(x, other, 2000), other);
 }
 
-// The window has the focus as a user would leave it: openbox gives it on
-// mapping; headless weston has no seat, so no click can reach its window
-// manager, and the focus is set as that manager sets it on a click.
+// The window has the focus as a user would leave it: openbox and sway give
+// it on mapping; headless weston has no seat, so no click can reach its
+// window manager, and the focus is set as that manager sets it on a click.
 void FocusTheWindow(TowerSession &session)
 {
+    if (session.Kind() == Desktop::kSway) {
+        std::string error;
+        const std::string window = session.SwayWindow(&error, {"\"focused\": true"}, 2000);
+        ASSERT_NE(window.find("\"focused\": true"), std::string::npos)
+            << "sway did not give it the focus: " << window << error;
+        return;
+    }
     Display *x = session.X();
     Window window = session.TowerWindow();
     if (session.Kind() == Desktop::kWeston) {
@@ -82,14 +92,15 @@ void FocusTheWindow(TowerSession &session)
 
 // On X the key is polled globally, so it must also work while another
 // client's window holds the keyboard focus. Xwayland hears keys only while
-// one of its windows has the compositor's focus, so there it is pressed with
-// the program's window focused.
+// one of its windows has the compositor's focus, and a Wayland client only
+// while its own surface has it, so there it is pressed with the program's
+// window focused. sway's keys come from wtype, with a keymap of its own.
 TEST_P(TowerQuitOn, EscapeEndsIt)
 {
     std::vector<bool> elsewhere{true};
     if (GetParam() == Desktop::kOpenbox) {
         elsewhere = {false, true};
-    } else if (GetParam() == Desktop::kWeston) {
+    } else if (GetParam() == Desktop::kWeston || GetParam() == Desktop::kSway) {
         elsewhere = {false};
     }
     for (bool focusElsewhere : elsewhere) {
@@ -170,15 +181,23 @@ TEST(TowerQuit, EscapeOnARemappedKeyEndsIt)
 class TowerCloseOn : public ::testing::TestWithParam<Desktop> {};
 
 INSTANTIATE_TEST_SUITE_P(Desktops, TowerCloseOn,
-                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox),
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kSway),
                          [](const auto &info) { return e2e::DesktopName(info.param); });
 
 // Closed as a window manager does it (WM_DELETE_WINDOW), or under openbox by
-// the manager itself, asked through EWMH as a taskbar would.
+// the manager itself, asked through EWMH as a taskbar would; on sway by its
+// kill, as its close shortcut does.
 TEST_P(TowerCloseOn, ClosingTheWindowEndsIt)
 {
     TowerSession session(GetParam());
     ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+    if (GetParam() == Desktop::kSway) {
+        auto start = std::chrono::steady_clock::now();
+        std::string error;
+        ASSERT_NE(session.Server().SwayMsg({"[app_id=tower]", "kill"}, &error), "") << error;
+        ExpectCleanExit(session, kQuitMs, start);
+        return;
+    }
     Display *x = session.X();
     // A window manager only sends WM_DELETE_WINDOW to windows that take part.
     Atom *protocols = nullptr;
@@ -214,12 +233,27 @@ TEST(TowerQuit, DestroyingTheWindowFromOutsideEndsIt)
     ExpectCleanExit(session, kQuitMs, start, true);
 }
 
+// On sway, with the window hidden on another workspace: sway stops asking
+// for its frames, and the loop must run on regardless for a signal to be
+// heard.
 TEST(TowerQuit, SigtermAndSigintEndIt)
 {
-    for (int sig : {SIGTERM, SIGINT}) {
-        SCOPED_TRACE(strsignal(sig));
-        TowerSession session;
+    const std::pair<Desktop, int> cases[] = {{Desktop::kXvfb, SIGTERM},
+                                             {Desktop::kXvfb, SIGINT},
+                                             {Desktop::kWestonWayland, SIGTERM},
+                                             {Desktop::kSway, SIGTERM}};
+    for (auto [desktop, sig] : cases) {
+        SCOPED_TRACE(e2e::DesktopName(desktop) + ", " + strsignal(sig));
+        TowerSession session(desktop);
         ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
+        if (desktop == Desktop::kSway) {
+            std::string error;
+            ASSERT_NE(session.Server().SwayMsg({"workspace", "2"}, &error), "") << error;
+            const std::string hidden = "\"visible\": false";
+            ASSERT_NE(session.SwayWindow(&error, {hidden}, 2000).find(hidden), std::string::npos);
+            // Long enough for a swap that waits on the compositor to be waiting.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
         auto start = std::chrono::steady_clock::now();
         session.Program().Signal(sig);
         ExpectCleanExit(session, kQuitMs, start);

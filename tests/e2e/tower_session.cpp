@@ -3,11 +3,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
 namespace e2e {
 
-TowerSession::TowerSession(Desktop desktop) : server_(desktop)
+TowerSession::TowerSession(Desktop desktop, int outputScale) : server_(desktop, outputScale)
 {
     const char *tmp = getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tower-e2e-XXXXXX";
@@ -54,6 +55,68 @@ bool TowerSession::StartWithoutGlx(int width, int height, std::string *error)
            program_.Start({TOWER_EXE}, Env(), error, ChildIo{-1, "", dir_ + "/stderr"});
 }
 
+bool TowerSession::StartWithFailingEgl(int width, int height, std::string *error)
+{
+    // Mesa's EGL loads its drivers from there, and the program looks for its
+    // box helpers on PATH.
+    std::string nothing = dir_ + "/nothing";
+    if (!StartServer(width, height, 24, error) || !server_.OfferX(error)) {
+        return false;
+    }
+    if (mkdir(nothing.c_str(), 0755) != 0) {
+        *error = "cannot make " + nothing;
+        return false;
+    }
+    std::vector<std::string> env = Env();
+    env.push_back("LIBGL_DRIVERS_PATH=" + nothing);
+    env.push_back("PATH=" + nothing);
+    return program_.Start({TOWER_EXE}, env, error, ChildIo{-1, "", dir_ + "/stderr"});
+}
+
+std::string TowerSession::SwayWindow(std::string *error, const std::vector<std::string> &holds,
+                                     int timeoutMs) const
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::string window = server_.SwayNode("app_id", "tower", error);
+        bool held = !window.empty();
+        for (const std::string &state : holds) {
+            held = held && window.find(state) != std::string::npos;
+        }
+        if (held || std::chrono::steady_clock::now() >= deadline) {
+            return window;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool TowerSession::WaitForWaylandWindow(int timeoutMs, std::string *error)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string why;
+    while (program_.Running() && std::chrono::steady_clock::now() < deadline) {
+        if (Kind() == Desktop::kSway) {
+            if (!SwayWindow(&why).empty()) {
+                return true;
+            }
+        } else {
+            Screenshot shot;
+            if (Grab(&shot, &why)) {
+                for (unsigned p : shot.pixels) {
+                    if (p != 0) {
+                        return true;
+                    }
+                }
+            }
+        }
+        program_.Wait(50);
+    }
+    *error = "no window of the program shown within " + std::to_string(timeoutMs) +
+             " ms (program: " + program_.Wait(0).Describe() + "; stderr: " + Stderr() + "; " + why +
+             ")";
+    return false;
+}
+
 bool TowerSession::StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
                                 std::string *error)
 {
@@ -69,6 +132,9 @@ bool TowerSession::StartProgram(const std::vector<std::string> &wrapper, int win
     }
     if (!program_.Start(argv, env, error, ChildIo{-1, "", dir_ + "/stderr"})) {
         return false;
+    }
+    if (IsWayland(Kind())) {
+        return WaitForWaylandWindow(windowTimeoutMs, error);
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(windowTimeoutMs);
     while (!window_ && program_.Running() && std::chrono::steady_clock::now() < deadline) {
@@ -91,10 +157,14 @@ std::string TowerSession::Stderr() const
 
 bool TowerSession::Key(const std::string &key, bool down, std::string *error)
 {
-    Exit e = Run({"xdotool", down ? "keydown" : "keyup", key}, 5000, error);
+    std::vector<std::string> argv{"xdotool", down ? "keydown" : "keyup", key};
+    if (Kind() == Desktop::kSway) {
+        argv = {"wtype", down ? "-P" : "-p", key};
+    }
+    Exit e = Run(argv, 5000, error);
     if (!(e.exited && e.byCode && e.code == 0)) {
         if (error->empty()) {
-            *error = "xdotool: " + e.Describe();
+            *error = argv[0] + ": " + e.Describe();
         }
         return false;
     }
@@ -103,6 +173,15 @@ bool TowerSession::Key(const std::string &key, bool down, std::string *error)
 
 bool TowerSession::PressKey(const std::string &key, std::string *error)
 {
+    // wtype's keyboard goes with it, so its press and release go together.
+    if (Kind() == Desktop::kSway) {
+        Exit e = Run({"wtype", "-k", key}, 5000, error);
+        bool typed = e.exited && e.byCode && e.code == 0;
+        if (!typed && error->empty()) {
+            *error = "wtype: " + e.Describe();
+        }
+        return typed;
+    }
     if (!Key(key, true, error)) {
         return false;
     }

@@ -1,7 +1,8 @@
-// The program's window and what it draws, seen from outside through the X
-// server: geometry and visual from Xlib, pixels from the server's framebuffer
-// or the compositor's screenshot. The desktops are a bare X server, one under
-// an EWMH window manager, and a Wayland compositor's Xwayland.
+// The program's window and what it draws, seen from outside: on X its
+// geometry and visual from Xlib, on sway its node in sway's tree, and pixels
+// from the X server's framebuffer or the compositor's screenshot. The
+// desktops are a bare X server, one under an EWMH window manager, a Wayland
+// compositor's Xwayland, and weston and sway themselves.
 // gtest first: Xlib defines None and Bool as macros, which break its headers.
 #include <gtest/gtest.h>
 
@@ -208,14 +209,14 @@ bool WaitForFirstLight(TowerSession &session, e2e::Screenshot *shot, std::string
     return false;
 }
 
-// The independent screen check, run as the separate tool it is; under
-// weston it reads the compositor's screenshot.
+// The independent screen check, run as the separate tool it is; under a
+// compositor it reads the compositor's screenshot.
 void ExpectScreenShowsTower(TowerSession &session, const std::vector<std::string> &args)
 {
     std::vector<std::string> argv{TOWER_SCREEN_CHECK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     std::string error;
-    if (session.Kind() == Desktop::kWeston) {
+    if (session.Kind() != Desktop::kXvfb && session.Kind() != Desktop::kOpenbox) {
         e2e::Screenshot shot;
         std::string png;
         ASSERT_TRUE(session.Grab(&shot, &error, &png)) << error;
@@ -230,7 +231,14 @@ void ExpectScreenShowsTower(TowerSession &session, const std::vector<std::string
         << output;
 }
 
-TEST_P(TowerOn, TheScreenShowsTheTowerAndItMoves)
+class TowerScreenOn : public ::testing::TestWithParam<Desktop> {};
+
+INSTANTIATE_TEST_SUITE_P(Desktops, TowerScreenOn,
+                         ::testing::Values(Desktop::kXvfb, Desktop::kOpenbox, Desktop::kWeston,
+                                           Desktop::kWestonWayland, Desktop::kSway),
+                         [](const auto &info) { return e2e::DesktopName(info.param); });
+
+TEST_P(TowerScreenOn, TheScreenShowsTheTowerAndItMoves)
 {
     TowerSession session(GetParam());
     std::string error;
@@ -318,6 +326,53 @@ TEST(TowerWindow, FollowsTheScreenAsItShrinksAndGrowsBack)
         ExpectScreenShowsTower(session, {"--expect-depth", "24"});
     }
     EXPECT_TRUE(session.Program().Running()) << session.Program().Wait(0).Describe();
+    EXPECT_EQ(session.Stderr(), "");
+}
+
+// sway asks for full-screen as an EWMH window manager does, and gives the
+// window the focus; its first configure is neither, its next one both.
+TEST(TowerWindow, IsFullScreenAndFocusedOnSway)
+{
+    TowerSession session(Desktop::kSway);
+    std::string error;
+    ASSERT_TRUE(session.Start(1024, 768, 24, &error)) << error;
+    const std::string window =
+        session.SwayWindow(&error, {"\"fullscreen_mode\": 1", "\"focused\": true"}, 5000);
+    EXPECT_NE(window.find("\"fullscreen_mode\": 1"), std::string::npos) << window << error;
+    EXPECT_NE(window.find("\"focused\": true"), std::string::npos) << window;
+    EXPECT_NE(window.find(std::string("\"name\": \"") + e2e::kWindowTitle), std::string::npos)
+        << window;
+    EXPECT_EQ(session.Stderr(), "");
+}
+
+// On an output at scale 2 the window is half as many units wide as the
+// output has pixels, and its buffer has all the pixels: the screen check
+// matches at the output's size, and triangle edges cut through the aligned
+// 2x2 blocks that a buffer of half the size, stretched, would be made of.
+TEST(TowerScreen, FillsAScaledOutputWithItsOwnPixels)
+{
+    TowerSession session(Desktop::kSway, 2);
+    std::string error;
+    ASSERT_TRUE(session.Start(1024, 768, 24, &error)) << error;
+    std::string window = session.SwayWindow(&error);
+    EXPECT_NE(window.find("\"width\": 512"), std::string::npos) << window << error;
+    e2e::Screenshot shot;
+    ASSERT_TRUE(WaitForFirstLight(session, &shot, &error)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ExpectScreenShowsTower(session, {"--expect-depth", "24"});
+
+    ASSERT_TRUE(session.Grab(&shot, &error)) << error;
+    ASSERT_EQ(shot.width, 1024);
+    ASSERT_EQ(shot.height, 768);
+    int cut = 0;
+    for (int y = 0; y + 1 < shot.height; y += 2) {
+        for (int x = 0; x + 1 < shot.width; x += 2) {
+            const int lit = (shot.At(x, y) != 0) + (shot.At(x + 1, y) != 0) +
+                            (shot.At(x, y + 1) != 0) + (shot.At(x + 1, y + 1) != 0);
+            cut += lit > 0 && lit < 4;
+        }
+    }
+    EXPECT_GT(cut, 100) << "the tower's edges follow 2x2 blocks: a stretched buffer";
     EXPECT_EQ(session.Stderr(), "");
 }
 

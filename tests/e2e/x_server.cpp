@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+#include <pwd.h>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
@@ -88,10 +89,32 @@ std::string DesktopName(Desktop desktop)
         return "Openbox";
     case Desktop::kWeston:
         return "Weston";
+    case Desktop::kWestonWayland:
+        return "WestonWayland";
+    case Desktop::kSway:
+        return "Sway";
     case Desktop::kXvfb:
         break;
     }
     return "Xvfb";
+}
+
+bool IsWayland(Desktop desktop)
+{
+    return desktop == Desktop::kWestonWayland || desktop == Desktop::kSway;
+}
+
+// Wait at most timeoutMs for ready() to hold while the child runs.
+template <typename Ready>
+static bool WaitWhileRunning(ChildProcess &child, int timeoutMs, Ready ready)
+{
+    for (int waited = 0; waited < timeoutMs && child.Running(); waited += 20) {
+        if (ready()) {
+            return true;
+        }
+        child.Wait(20);
+    }
+    return false;
 }
 
 bool XServer::Start(int width, int height, int depth, const std::string &dir, std::string *error,
@@ -101,9 +124,13 @@ bool XServer::Start(int width, int height, int depth, const std::string &dir, st
     dir_ = dir;
     std::string log = "/xvfb.log";
     bool started = false;
-    if (desktop_ == Desktop::kWeston) {
+    if (desktop_ == Desktop::kWeston || desktop_ == Desktop::kWestonWayland) {
         log = "/weston.log";
-        started = StartWeston(width, height, error) && Connect(error);
+        started = StartWeston(width, height, error) &&
+                  (desktop_ == Desktop::kWestonWayland || Connect(error));
+    } else if (desktop_ == Desktop::kSway) {
+        log = "/sway.log";
+        started = StartSway(width, height, error) && StartSwayKeyboard(error);
     } else {
         started = StartXvfb(width, height, depth, xvfbArgs, error) && Connect(error) &&
                   (!arrange || arrange(display_, error));
@@ -178,8 +205,9 @@ bool XServer::StartOpenbox(std::string *error)
 }
 
 // weston with its own runtime directory and socket, and one output of the
-// given size; --debug lets weston-screenshooter take its picture. It starts
-// Xwayland on the display it names when the first X client connects.
+// given size; --debug lets weston-screenshooter take its picture. As the
+// Xwayland desktop, it starts Xwayland on the display it names when the
+// first X client connects.
 bool XServer::StartWeston(int width, int height, std::string *error)
 {
     std::string runtime = dir_ + "/runtime";
@@ -189,25 +217,187 @@ bool XServer::StartWeston(int width, int height, std::string *error)
         *error = std::string("cannot make weston's directories: ") + strerror(errno);
         return false;
     }
+    wayland_ = "tower-e2e";
     std::string log = dir_ + "/weston.log";
-    if (!server_.Start({"weston", "--backend=headless-backend.so", "--use-pixman",
-                        "--width=" + std::to_string(width), "--height=" + std::to_string(height),
-                        "--xwayland", "--socket=tower-e2e", "--debug", "--idle-time=0",
-                        "--no-config"},
-                       {"XDG_RUNTIME_DIR=" + runtime}, error, ChildIo{-1, "", log})) {
+    std::vector<std::string> argv{"weston",
+                                  "--backend=headless-backend.so",
+                                  "--use-pixman",
+                                  "--width=" + std::to_string(width),
+                                  "--height=" + std::to_string(height),
+                                  "--socket=" + wayland_,
+                                  "--debug",
+                                  "--idle-time=0",
+                                  "--no-config"};
+    if (desktop_ == Desktop::kWeston) {
+        argv.emplace_back("--xwayland");
+    }
+    if (!server_.Start(argv, {"XDG_RUNTIME_DIR=" + runtime}, error, ChildIo{-1, "", log})) {
+        return false;
+    }
+    // Clients that connect once the socket is there are served when weston
+    // is ready.
+    if (desktop_ == Desktop::kWestonWayland) {
+        struct stat st {};
+        std::string socket = runtime + "/" + wayland_;
+        if (WaitWhileRunning(server_, 15000, [&] { return stat(socket.c_str(), &st) == 0; })) {
+            return true;
+        }
+        *error = "weston made no socket within 15 s (" + server_.Wait(0).Describe() + ")";
         return false;
     }
     const std::regex said("xserver listening on display (:[0-9]+)");
-    for (int waited = 0; waited < 15000 && server_.Running(); waited += 20) {
-        std::smatch display;
-        std::string text = ReadFile(log);
-        if (std::regex_search(text, display, said)) {
-            name_ = display[1];
-            return true;
-        }
-        server_.Wait(20);
+    std::smatch display;
+    if (WaitWhileRunning(server_, 15000, [&] {
+            std::string text = ReadFile(log);
+            return std::regex_search(text, display, said) && !(name_ = display[1]).empty();
+        })) {
+        return true;
     }
     *error = "weston named no X display within 15 s (" + server_.Wait(0).Describe() + ")";
+    return false;
+}
+
+// sway headless, drawing with pixman, with one output of the given size in
+// pixels at outputScale, and Xwayland waiting for its first client. It
+// refuses to run as root, so then it runs as kSwayUser, in a runtime
+// directory of that user's.
+bool XServer::StartSway(int width, int height, std::string *error)
+{
+    const bool root = getuid() == 0;
+    std::string runtime = dir_ + "/runtime";
+    std::string config = dir_ + "/sway.conf";
+    std::ofstream(config) << "output HEADLESS-1 mode " << width << "x" << height << " scale "
+                          << outputScale_ << "\nxwayland enable\n";
+    // The user must reach the runtime directory and the configuration.
+    if (chmod(dir_.c_str(), 0711) != 0 || mkdir(runtime.c_str(), 0700) != 0 ||
+        (root && chown(runtime.c_str(), kSwayUser, kSwayUser) != 0) ||
+        chmod(config.c_str(), 0644) != 0 ||
+        (mkdir("/tmp/.X11-unix", 01777) == 0 && chmod("/tmp/.X11-unix", 01777) != 0)) {
+        *error = std::string("cannot make sway's files: ") + strerror(errno);
+        return false;
+    }
+    std::vector<std::string> argv{"sway", "-c", config};
+    if (root) {
+        // The parent-death signal goes with the change of user, so it is
+        // set again after it.
+        argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(kSwayUser),
+                                   "--regid=" + std::to_string(kSwayUser), "--clear-groups",
+                                   "--pdeathsig=SIGKILL"});
+    }
+    if (!server_.Start(argv,
+                       {"XDG_RUNTIME_DIR=" + runtime, "WLR_BACKENDS=headless",
+                        "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"},
+                       error, ChildIo{-1, "", dir_ + "/sway.log"})) {
+        return false;
+    }
+    // Its sockets' names are its own choice: wayland-0, wayland-1, ...
+    auto findSockets = [&] {
+        std::error_code ignored;
+        for (const auto &entry : std::filesystem::directory_iterator(runtime, ignored)) {
+            std::string name = entry.path().filename();
+            if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos) {
+                wayland_ = name;
+            } else if (name.rfind("sway-ipc.", 0) == 0) {
+                swaySocket_ = entry.path();
+            }
+        }
+        return !wayland_.empty() && !swaySocket_.empty();
+    };
+    // It answers once its configuration is in force and its output made.
+    std::string ignored;
+    if (WaitWhileRunning(server_, 15000, [&] {
+            return findSockets() &&
+                   SwayMsg({"-t", "get_outputs"}, &ignored).find("HEADLESS-1") != std::string::npos;
+        })) {
+        return true;
+    }
+    *error = "sway did not answer within 15 s (" + server_.Wait(0).Describe() + ")";
+    return false;
+}
+
+// Headless sway has no keyboard until wtype makes a virtual one, and a
+// client hears keys only from a keyboard it knew of when they were sent:
+// one is made before the program starts and held for the whole test.
+bool XServer::StartSwayKeyboard(std::string *error)
+{
+    if (!keyboard_.Start({"wtype", "-s", "600000"}, Env(), error)) {
+        return false;
+    }
+    std::string ignored;
+    if (WaitWhileRunning(keyboard_, 10000, [&] {
+            return SwayMsg({"-t", "get_inputs"}, &ignored).find("\"keyboard\"") !=
+                   std::string::npos;
+        })) {
+        return true;
+    }
+    *error = "sway shows no keyboard from wtype within 10 s (" + keyboard_.Wait(0).Describe() + ")";
+    return false;
+}
+
+std::string XServer::SwayMsg(const std::vector<std::string> &args, std::string *error) const
+{
+    std::vector<std::string> argv{"swaymsg"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string out = dir_ + "/swaymsg.out";
+    Exit e = RunToEnd(argv, Env(), 5000, error, ChildIo{-1, out, dir_ + "/swaymsg.err"});
+    if (!(e.exited && e.byCode && e.code == 0)) {
+        *error = "swaymsg: " + e.Describe() + " " + ReadFile(dir_ + "/swaymsg.err") + ReadFile(out);
+        return "";
+    }
+    return ReadFile(out);
+}
+
+std::string XServer::SwayNode(const std::string &key, const std::string &value,
+                              std::string *error) const
+{
+    std::string tree = SwayMsg({"-t", "get_tree"}, error);
+    size_t at = tree.find("\"" + key + "\": \"" + value + "\"");
+    if (at == std::string::npos) {
+        return "";
+    }
+    // The braces around the key, counted out; no title or name of ours
+    // holds one.
+    size_t start = at;
+    for (int depth = 0; start > 0; --start) {
+        char c = tree[start - 1];
+        if (c == '{' && depth-- == 0) {
+            --start;
+            break;
+        }
+        depth += c == '}';
+    }
+    size_t end = start;
+    for (int depth = 0; end < tree.size(); ++end) {
+        depth += tree[end] == '{';
+        if (tree[end] == '}' && --depth == 0) {
+            break;
+        }
+    }
+    return tree.substr(start, end + 1 - start);
+}
+
+bool XServer::OfferX(std::string *error)
+{
+    // sway's Xwayland lets in only the user it runs as; xhost, run by sway,
+    // starts it and lets us in too, and sway's own DISPLAY names it.
+    const passwd *user = getpwuid(getuid());
+    std::string file = dir_ + "/runtime/x-display";
+    if (desktop_ != Desktop::kSway || !user ||
+        SwayMsg({"exec", std::string("xhost +si:localuser:") + user->pw_name +
+                             " && echo \"$DISPLAY\" > " + file},
+                error)
+            .empty()) {
+        *error = "cannot ask sway for its Xwayland: " + *error;
+        return false;
+    }
+    if (WaitWhileRunning(server_, 10000, [&] {
+            std::string said = ReadFile(file);
+            return said.size() > 1 && said.back() == '\n' &&
+                   !(name_ = said.substr(0, said.size() - 1)).empty();
+        })) {
+        return true;
+    }
+    *error = "sway's Xwayland did not start within 10 s";
     return false;
 }
 
@@ -223,21 +413,40 @@ bool XServer::Connect(std::string *error)
 
 std::vector<std::string> XServer::Env() const
 {
-    std::vector<std::string> env{DisplaySetting()};
-    if (desktop_ == Desktop::kWeston) {
-        env.push_back("WAYLAND_DISPLAY=tower-e2e");
+    // An empty setting is none: on X the program must not find a compositor
+    // it would run on instead.
+    std::vector<std::string> env{DisplaySetting(), "WAYLAND_DISPLAY=" + wayland_};
+    if (desktop_ == Desktop::kWeston || IsWayland(desktop_)) {
         env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/runtime");
+    }
+    if (desktop_ == Desktop::kWeston) {
+        env.emplace_back("TOWER_BACKEND=x11");
+    }
+    if (desktop_ == Desktop::kSway) {
+        env.push_back("SWAYSOCK=" + swaySocket_);
     }
     return env;
 }
 
 bool XServer::Grab(Screenshot *shot, std::string *error, std::string *png)
 {
-    if (desktop_ != Desktop::kWeston) {
+    if (desktop_ == Desktop::kXvfb || desktop_ == Desktop::kOpenbox) {
         return GrabScreen(display_, shot, error);
     }
-    // weston-screenshooter names its file by the time, in XDG_PICTURES_DIR.
     std::string shots = dir_ + "/shot" + std::to_string(++shots_);
+    if (desktop_ == Desktop::kSway) {
+        std::string file = shots + ".png";
+        Exit took = RunToEnd({"grim", file}, Env(), 10000, error);
+        if (!(took.exited && took.byCode && took.code == 0)) {
+            *error = "grim: " + took.Describe() + " " + *error;
+            return false;
+        }
+        if (png) {
+            *png = file;
+        }
+        return LoadPng(file, shot, error);
+    }
+    // weston-screenshooter names its file by the time, in XDG_PICTURES_DIR.
     std::vector<std::string> env = Env();
     env.push_back("XDG_PICTURES_DIR=" + shots);
     Exit took;
@@ -262,14 +471,17 @@ void XServer::Stop()
         display_ = nullptr;
     }
     windowManager_.Kill();
-    // weston removes its Xwayland's lock file and socket only when it is
-    // asked to quit.
-    if (desktop_ == Desktop::kWeston) {
+    keyboard_.Kill();
+    // weston and sway remove their Xwayland's lock file and socket only when
+    // they are asked to quit.
+    if (desktop_ != Desktop::kXvfb && desktop_ != Desktop::kOpenbox) {
         server_.Signal(SIGTERM);
         server_.Wait(2000);
     }
     server_.Kill();
     name_.clear();
+    wayland_.clear();
+    swaySocket_.clear();
 }
 
 XServer::~XServer()

@@ -1,7 +1,9 @@
-// A private X server for one test, on whatever display number is free, as
-// one of the desktops users run the program on, and the Xlib look-ups the
-// tests make on it: finding the program's window, grabbing the screen and
-// asking the window to close as a window manager would.
+// A private desktop for one test, as one of the desktops users run the
+// program on: an X server on whatever display number is free, or a Wayland
+// compositor on a socket of its own. Also the Xlib look-ups the tests make
+// on an X server: finding the program's window, grabbing the screen and
+// asking the window to close as a window manager would; and what they ask of
+// sway.
 #ifndef TOWER_TESTS_E2E_X_SERVER_H
 #define TOWER_TESTS_E2E_X_SERVER_H
 
@@ -18,11 +20,22 @@ namespace e2e {
 enum class Desktop {
     kXvfb,    // a bare X server: no window manager
     kOpenbox, // Xvfb under an EWMH window manager
-    kWeston,  // the Xwayland of a Wayland compositor, weston's headless one
+    kWeston,  // the Xwayland of a Wayland compositor, weston's headless one,
+              // with the program told to use X11
+    // Wayland compositors the program runs on natively:
+    kWestonWayland, // weston's headless one itself
+    kSway,          // sway's headless one (wlroots), with a keyboard from wtype
 };
 
-// "Xvfb", "Openbox", "Weston": for test names.
+// "Xvfb", "Openbox", "Weston", "WestonWayland", "Sway": for test names.
 std::string DesktopName(Desktop desktop);
+
+// Whether the program talks Wayland on it, rather than X.
+bool IsWayland(Desktop desktop);
+
+// The user sway runs as, since it refuses to run as root. The programs the
+// tests start still run as themselves: the compositor lets them in.
+constexpr int kSwayUser = 65534;
 
 // What is done to a bare X server before any window manager starts on it,
 // as a desk is set up before anyone logs in: false, with the reason in
@@ -31,15 +44,20 @@ using Arrange = std::function<bool(Display *, std::string *error)>;
 
 class XServer {
   public:
-    explicit XServer(Desktop desktop = Desktop::kXvfb) : desktop_(desktop) {}
+    // outputScale: sway's output scale; the other desktops have 1.
+    explicit XServer(Desktop desktop = Desktop::kXvfb, int outputScale = 1)
+        : desktop_(desktop), outputScale_(outputScale)
+    {
+    }
     ~XServer();
     XServer(const XServer &) = delete;
     XServer &operator=(const XServer &) = delete;
 
-    // Start the desktop with one screen of the given size and depth (weston:
-    // one output of that size; Xwayland's depth is its own), keeping its
-    // logs and sockets in dir, and connect to it. Xvfb also gets xvfbArgs,
-    // and is arranged before its window manager starts.
+    // Start the desktop with one screen of the given size and depth (weston
+    // and sway: one output of that size in pixels, with their own depth),
+    // keeping its logs and sockets in dir, and connect to it where it is an
+    // X server. Xvfb also gets xvfbArgs, and is arranged before its window
+    // manager starts.
     bool Start(int width, int height, int depth, const std::string &dir, std::string *error,
                const std::vector<std::string> &xvfbArgs = {}, const Arrange &arrange = {});
     void Stop();
@@ -49,11 +67,12 @@ class XServer {
         return desktop_;
     }
 
-    // ":N", for DISPLAY.
+    // ":N", for DISPLAY; empty on a Wayland desktop until OfferX.
     const std::string &Name() const
     {
         return name_;
     }
+    // The X connection; null on a Wayland desktop.
     Display *Connection() const
     {
         return display_;
@@ -65,23 +84,43 @@ class XServer {
     // What a program started on this desktop finds in its environment.
     std::vector<std::string> Env() const;
 
-    // The screen as the user sees it: the root window's pixels, or under
-    // weston, whose Xwayland keeps no picture of the screen, the
+    // The screen as the user sees it: the root window's pixels, or on a
+    // compositor, whose Xwayland keeps no picture of the screen, the
     // compositor's screenshot of its output, saved at *png.
     bool Grab(Screenshot *shot, std::string *error, std::string *png = nullptr);
+
+    // sway: its Xwayland, for programs started from now on, which it lets
+    // in although they are another user's.
+    bool OfferX(std::string *error);
+
+    // sway: run swaymsg with these arguments; its output, or empty with the
+    // reason in error when it fails.
+    std::string SwayMsg(const std::vector<std::string> &args, std::string *error) const;
+
+    // sway: the JSON object of the first node in its tree whose key has
+    // this string value (a window's "app_id", "name"...), or empty when
+    // there is none.
+    std::string SwayNode(const std::string &key, const std::string &value,
+                         std::string *error) const;
 
   private:
     bool StartXvfb(int width, int height, int depth, const std::vector<std::string> &args,
                    std::string *error);
     bool StartOpenbox(std::string *error);
     bool StartWeston(int width, int height, std::string *error);
+    bool StartSway(int width, int height, std::string *error);
+    bool StartSwayKeyboard(std::string *error);
     bool Connect(std::string *error);
 
     Desktop desktop_;
-    ChildProcess server_; // Xvfb, or weston with its Xwayland
+    int outputScale_;
+    ChildProcess server_; // Xvfb, weston with or without its Xwayland, or sway
     ChildProcess windowManager_;
+    ChildProcess keyboard_; // sway's keyboard: a virtual one that wtype holds
     Display *display_ = nullptr;
     std::string name_;
+    std::string wayland_; // the compositor's socket, for WAYLAND_DISPLAY
+    std::string swaySocket_;
     std::string dir_;
     int shots_ = 0;
 };

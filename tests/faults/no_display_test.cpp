@@ -14,6 +14,8 @@ struct Case {
     const char *name;
     std::vector<std::string> args;
     const char *display; // the DISPLAY setting; null leaves it unset
+    // WAYLAND_DISPLAY, with TOWER_BACKEND where it is forced; empty: none
+    std::vector<std::string> wayland;
     int code;
     const char *out;
     const char *err;
@@ -22,20 +24,45 @@ struct Case {
 TEST(TowerCommandLine, AnswersWithoutADisplayAndSaysWhenThereIsNone)
 {
     const char *usage = "Usage: tower [--help | --version]\n";
+    const std::string noCompositor = "WAYLAND_DISPLAY=tower-none";
     const Case cases[] = {
-        {"no DISPLAY", {}, nullptr, 1, "", "tower: no X display to run on: DISPLAY is not set\n"},
-        {"empty DISPLAY", {}, "", 1, "", "tower: no X display to run on: DISPLAY is empty\n"},
+        {"no DISPLAY",
+         {},
+         nullptr,
+         {},
+         1,
+         "",
+         "tower: no X display to run on: DISPLAY is not set\n"},
+        {"empty DISPLAY", {}, "", {}, 1, "", "tower: no X display to run on: DISPLAY is empty\n"},
         {"no server there",
          {},
          ":65000",
+         {},
          1,
          "",
          "tower: cannot open the X display: DISPLAY is \":65000\"\n"},
-        {"--help", {"--help"}, nullptr, 0, usage, ""},
-        {"--version", {"--version"}, nullptr, 0, "tower 1.0\n", ""},
+        {"neither a compositor nor an X server",
+         {},
+         nullptr,
+         {noCompositor},
+         1,
+         "",
+         "tower: no display to run on: WAYLAND_DISPLAY is \"tower-none\" (No such file or "
+         "directory) and DISPLAY is not set\n"},
+        {"forced onto a missing compositor",
+         {},
+         ":65000",
+         {noCompositor, "TOWER_BACKEND=wayland"},
+         1,
+         "",
+         "tower: cannot connect to the Wayland compositor \"tower-none\": No such file or "
+         "directory\n"},
+        {"--help", {"--help"}, nullptr, {}, 0, usage, ""},
+        {"--version", {"--version"}, nullptr, {}, 0, "tower 1.0\n", ""},
         {"an unknown option",
          {"--fullscreen"},
          nullptr,
+         {},
          2,
          "",
          "tower: unknown option '--fullscreen'\nTry 'tower --help' for more.\n"},
@@ -47,11 +74,12 @@ TEST(TowerCommandLine, AnswersWithoutADisplayAndSaysWhenThereIsNone)
         const std::string err = dir.Path() + "/stderr";
         // Unset, through env(1): the options must need no display at all.
         std::vector<std::string> argv{"env", "-u", "DISPLAY", TOWER_EXE};
-        std::vector<std::string> env;
+        std::vector<std::string> env{"XDG_RUNTIME_DIR=" + dir.Path()};
         if (c.display) {
             argv = {TOWER_EXE};
-            env = {std::string("DISPLAY=") + c.display};
+            env.push_back(std::string("DISPLAY=") + c.display);
         }
+        env.insert(env.end(), c.wayland.begin(), c.wayland.end());
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         std::string error;
         const e2e::Exit exit = e2e::RunToEnd(argv, env, 5000, &error, e2e::ChildIo{-1, out, err});

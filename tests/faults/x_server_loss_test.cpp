@@ -1,6 +1,6 @@
-// The X server dies under the running program: it must notice at once, say
-// so on stderr, and end by exiting, not by a signal or a hang in the GL
-// driver.
+// The X server, or the Wayland compositor, dies under the running program:
+// it must notice at once, say so on stderr, and end by exiting, not by a
+// signal or a hang in the GL driver.
 // gtest first: Xlib defines None and Bool as macros, which break its headers.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include "tower_session.h"
 #include "x_server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -94,6 +95,25 @@ TEST(TowerServerLoss, KilledServerDuringStartUpEndsTheProgram)
     for (int delayMs = 0; delayMs <= 200; delayMs += 10) {
         KillServerDuringStartUp(delayMs);
     }
+}
+
+// Natively on Wayland: weston going away while the program draws on it ends
+// the program with one line and exit code 1.
+TEST(TowerServerLoss, KilledCompositorEndsTheProgramAtOnce)
+{
+    e2e::TowerSession session(e2e::Desktop::kWestonWayland);
+    std::string error;
+    ASSERT_TRUE(session.Start(640, 480, 24, &error)) << error;
+
+    const auto start = std::chrono::steady_clock::now();
+    session.Server().Stop();
+    const e2e::Exit exit = session.Program().Wait(kNoticeMs);
+    const long took = faults::MsSince(start);
+    const std::string text = session.Stderr();
+    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 1)
+        << exit.Describe() << " " << took << " ms after the compositor died";
+    EXPECT_EQ(text.rfind("tower: lost the connection to the Wayland compositor", 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
 }
 
 } // namespace

@@ -275,7 +275,7 @@ def check_copyright(checks, deb_prefix):
 def check_running(checks, command, path, screen_check):
     """Start the program as the menu would, see the tower, press Escape."""
     with lib.xvfb(SCREEN) as display, tempfile.TemporaryFile() as log:
-        env = dict(os.environ, DISPLAY=display, PATH=path)
+        env = dict(os.environ, DISPLAY=display, WAYLAND_DISPLAY="", PATH=path)
         print(f"running {shutil.which(command[0], path=path)} on a private Xvfb at {display} "
               f"({SCREEN})")
         with lib.running(command, env=env, stdout=log, stderr=log) as program:
