@@ -129,7 +129,8 @@ def lit_box(rgb, width, height):
 
 def capture(program, display):
     """Start the program, wait for the tower, and grab the frames."""
-    env = dict(os.environ, DISPLAY=display)
+    # On the private Xvfb, not natively on a Wayland desktop that runs this.
+    env = dict(os.environ, DISPLAY=display, WAYLAND_DISPLAY="")
     screen = Screen(display)
     grabbed = []
     with lib.running([program], env=env, stdout=subprocess.DEVNULL,
