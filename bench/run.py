@@ -415,18 +415,19 @@ def on_sway(ctx):
           "SIGTERM. The input part as in section 2, in a 64x64 window that sway floats.",
           "Environment: what `scripts/sway.py` gives.")
     s = {way: stats(v) for way, v in fps.items()}
-    xw, forced = s["through Xwayland"], {way: " ".join(
-        f"{k}={v}" for k, v in extra.items() if k == "TOWER_BACKEND") for way, extra in SWAY_WAYS}
+    # The forced backend as a command's leading words: none at all for the native way.
+    xw, forced = s["through Xwayland"], {way: "".join(
+        f"{k}={v} " for k, v in extra.items() if k == "TOWER_BACKEND") for way, extra in SWAY_WAYS}
     table([(f"tower on sway {way}, fps", s[way], "fps", ratio(s[way], xw, "Xwayland"),
             f"python3 bench/run.py init rec; LD_PRELOAD={ctx['frames']} TOWER_PROBE_FILE=rec "
-            f"{forced[way]} {BIN}/tower & sleep 6; python3 bench/run.py show rec")
+            f"{forced[way]}{BIN}/tower & sleep 6; python3 bench/run.py show rec")
            for way, _ in SWAY_WAYS])
     base = ir["through Xwayland"][1]
     emit("", "| way | input instructions per pass | × Xwayland | 100 passes count half | "
          "command |", "|---|---|---|---|---|",
          *(f"| {way} | **{ir[way][1] / 200:g}** | {ir[way][1] / base:.2f} | "
            f"{'yes' if 2 * ir[way][0] == ir[way][1] else f'no: {ir[way][0]}'} | "
-           f"`{forced[way]} LP_NUM_THREADS=0 {BIN}/bench/tower_pass_ours --size 64x64 --count "
+           f"`{forced[way]}LP_NUM_THREADS=0 {BIN}/bench/tower_pass_ours --size 64x64 --count "
            f"200` under `valgrind --tool=callgrind {shlex.join(INPUT_COUNT)}` |"
            for way, _ in SWAY_WAYS))
 
