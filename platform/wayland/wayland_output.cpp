@@ -3,6 +3,7 @@
 #include "wayland_platform.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace wayland {
 
@@ -75,14 +76,9 @@ const wl_output_listener kOutputListener = [] {
 
 void WaylandAddOutput(std::uint32_t name, std::uint32_t version)
 {
-    Output *slot = nullptr;
-    for (Output &o : g_wayland.outputs) {
-        if (o.output == nullptr) {
-            slot = &o;
-            break;
-        }
-    }
-    if (slot == nullptr) {
+    Output *slot = std::find_if(std::begin(g_wayland.outputs), std::end(g_wayland.outputs),
+                                [](const Output &o) { return o.output == nullptr; });
+    if (slot == std::end(g_wayland.outputs)) {
         WaylandReportError("too many outputs; the newest is left out");
         return;
     }

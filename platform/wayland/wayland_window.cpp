@@ -11,6 +11,7 @@
 #include <wayland-egl.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace wayland {
 
@@ -253,14 +254,9 @@ platform::BackendId WaylandCreateWindow(const platform::WindowState *state, int 
     if (g.compositor == nullptr || g.wmBase == nullptr) {
         return 0;
     }
-    WindowSlot *slot = nullptr;
-    for (WindowSlot &candidate : g_wayland.windows) {
-        if (candidate.state == nullptr) {
-            slot = &candidate;
-            break;
-        }
-    }
-    if (slot == nullptr) {
+    WindowSlot *slot = std::find_if(std::begin(g_wayland.windows), std::end(g_wayland.windows),
+                                    [](const WindowSlot &s) { return s.state == nullptr; });
+    if (slot == std::end(g_wayland.windows)) {
         WaylandReportError("cannot create the window", "too many windows");
         return 0;
     }

@@ -6,8 +6,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 
 namespace x11 {
@@ -193,14 +195,9 @@ void X11SetTopLevelProperties(Window window, const char *title, const Atom *prot
 
 platform::BackendId X11CreateWindow(const platform::WindowState *state, int x, int y)
 {
-    WindowSlot *slot = nullptr;
-    for (WindowSlot &candidate : g_x11.windows) {
-        if (candidate.state == nullptr) {
-            slot = &candidate;
-            break;
-        }
-    }
-    if (slot == nullptr) {
+    WindowSlot *slot = std::find_if(std::begin(g_x11.windows), std::end(g_x11.windows),
+                                    [](const WindowSlot &s) { return s.state == nullptr; });
+    if (slot == std::end(g_x11.windows)) {
         X11ReportError("cannot create the window", "too many windows");
         return 0;
     }
