@@ -120,8 +120,8 @@ def probed(argv, preload, how, marks=(), env=None, timed_exec=False, until=None,
                 run.proc.kill()
                 run.proc.wait()
             RUNNING.remove(run.proc)
-            if wine and subprocess.run(["timeout", "20", "wineserver", "-w"]).returncode:
-                subprocess.run(["timeout", "20", "wineserver", "-k"], check=False)
+            if wine:
+                lib.wine_stop(wait=True)
             run.end = read_record(rec.name)
 
 
@@ -441,8 +441,8 @@ BENCHMARKS = (("1. DrawScene alone", drawscene), ("2. One pass: ours, GLFW, SDL"
 def set_up(with_wine):
     """Install what is missing, choose the way Wine runs tower.exe and make its prefix (with_wine:
     where section 3 needs it), build."""
-    lib.ensure_packages(*lib.BUILD, *lib.TEST, "gcc-multilib", "mesa-utils", "strace",
-                        "g++-mingw-w64-x86-64-win32")
+    lib.ensure_packages(*lib.BUILD, *lib.TEST, *lib.WINDOWS, "gcc-multilib", "mesa-utils",
+                        "strace")
     # The way the Wine checks take (scripts/lib.py): the 32-bit tower.exe under 32-bit Wine or
     # through 64-bit Wine's WoW64, else the x64 one; the prefix settles it, as WoW64 is tried
     # there. Where Wine cannot be set up at all, its figures are left out and the results say why.
@@ -527,7 +527,7 @@ def main(argv):
                 proc.kill()
                 proc.wait()
             if "WINEPREFIX" in os.environ:
-                subprocess.run(["timeout", "20", "wineserver", "-k"], capture_output=True)
+                lib.wine_stop()
 
 
 if __name__ == "__main__":

@@ -420,16 +420,23 @@ def wine_wow64_probe():
     loader = ["timeout", "-k", "10", "60", os.environ["WINELOADER"]]
     status, out = said(loader + ["cmd", "/c", "exit", "3"], env=env)
     if status != 3:
-        subprocess.run(["timeout", "20", "wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+        wine_stop(env)
         return f"64-bit Wine fails (cmd ended with {status}): {last_lines(out, 2)}", 2
     status, out = said(loader + [r"C:\windows\syswow64\cmd.exe", "/c", "exit", "3"], env=env)
-    if subprocess.run(["timeout", "20", "wineserver", "-w"], env=env).returncode != 0:
-        subprocess.run(["timeout", "20", "wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+    wine_stop(env, wait=True)
     if status != 3:
         return f"its 32-bit cmd ended with {status}: {last_lines(out, 2)}", 1
     if 'cmd.exe" in experimental wow64 mode' not in out:
         return f"Wine ran its 32-bit cmd, but did not say that it was through WoW64: {out}", 2
     return None
+
+
+def wine_stop(env=None, wait=False):
+    """End the prefix's Wine: with wait, let it finish first, and kill it only if it will not."""
+    if wait and subprocess.run(["timeout", "20", "wineserver", "-w"], env=env).returncode == 0:
+        return
+    subprocess.run(["timeout", "20", "wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
 
 
 def wine_prefix(wine, prefix):
@@ -452,7 +459,7 @@ def wine_prefix(wine, prefix):
               r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
              ["timeout", "-k", "10", "60", "wineserver", "-w"])
     if any(subprocess.run(step, env=headless).returncode != 0 for step in steps):
-        subprocess.run(["timeout", "20", "wineserver", "-k"], stderr=subprocess.DEVNULL)
+        wine_stop()
         raise Failure("")
     refused = wine_wow64_probe() if wine.mode == "wow64" else None
     if refused is None:

@@ -49,11 +49,11 @@ def run(args, **kwargs):
     return result.stdout
 
 
-def source_date_epoch(root=ROOT):
+def source_date_epoch():
     """SOURCE_DATE_EPOCH from the environment, else the last commit's time."""
     if os.environ.get("SOURCE_DATE_EPOCH"):
         return int(os.environ["SOURCE_DATE_EPOCH"])
-    result = subprocess.run(["git", "-C", root, "log", "-1", "--format=%ct"],
+    result = subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"],
                             capture_output=True, text=True)
     if result.returncode != 0 or not result.stdout.strip():
         sys.exit("no commit to date the release files by: set SOURCE_DATE_EPOCH "

@@ -34,8 +34,7 @@ def main(args):
     # The program alone: the tests and benchmarks need packages a user running it does not.
     program = os.path.join(lib.build("linux-program", "tower"), "tower")
     if not headless:
-        status = subprocess.run([program]).returncode
-        status = status if status >= 0 else 128 - status
+        status = lib.exit_code(subprocess.run([program]))
         print(f"tower exited with code {status}")
         return status
 

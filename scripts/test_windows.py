@@ -27,7 +27,7 @@ class Tally:
                                 stderr=subprocess.STDOUT, text=True, errors="replace")
         # Each check stops its own Wine; this catches one that was killed first.
         if "WINEPREFIX" in os.environ:
-            subprocess.run(["timeout", "20", "wineserver", "-k"], stderr=subprocess.DEVNULL)
+            lib.wine_stop()
         if result.returncode == 0:
             print(f"PASS: {name}, {what} ({time.monotonic() - started:.0f} s)")
             print("".join(re.findall(r"^  (?:stripped|wine):.*\n", result.stdout, re.M)), end="")
@@ -88,10 +88,7 @@ def main():
                         "xdotool", "x11-utils")
     for preset, _ in BUILDS.values():
         print(f"== Windows build ({preset})")
-        for step, output in ((["cmake", "--preset", preset], subprocess.DEVNULL),
-                             (["cmake", "--build", "--preset", preset, "-j", lib.JOBS], None)):
-            if subprocess.run(step, cwd=lib.ROOT, stdout=output).returncode != 0:
-                raise lib.Failure("")
+        lib.build(preset)
     tally = Tally()
 
     print("== Static checks")

@@ -410,9 +410,8 @@ def main():
         check_lintian(checks, deb)
 
         if args.install:
-            as_root = [] if os.geteuid() == 0 else ["sudo"]
-            run(as_root + ["apt-get", "install", "--reinstall", "-y", "-q", os.path.abspath(deb)],
-                env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+            run(lib.as_root(["env", "DEBIAN_FRONTEND=noninteractive", "apt-get", "install",
+                             "--reinstall", "-y", "-q", os.path.abspath(deb)]))
             path = os.environ.get("PATH", "/usr/bin:/bin")
         else:
             path = os.path.join(prefix, "bin") + os.pathsep + os.environ.get("PATH", "")

@@ -210,7 +210,7 @@ def tower_exe(screen, *options):
             raise lib.Failure("\n  ".join(lines)) from None
         finally:
             tower.program.terminate()
-            subprocess.run(["timeout", "20", "wineserver", "-k"], stderr=subprocess.DEVNULL)
+            lib.wine_stop()
             tower.program.wait()
 
 
