@@ -119,22 +119,30 @@ TEST_P(TowerQuitOn, EscapeEndsIt)
     }
 }
 
+// Hold the key down until the program ends, or for as long as it may take,
+// then release it: exit code 0, and exactly `diagnostic` on stderr.
+void HoldKeyUntilItEnds(TowerSession &session, const std::string &key,
+                        const std::string &diagnostic)
+{
+    auto start = std::chrono::steady_clock::now();
+    std::string error;
+    ASSERT_TRUE(session.Key(key, true, &error)) << error;
+    const e2e::Exit exit = session.Program().Wait(kQuitMs);
+    ASSERT_TRUE(session.Key(key, false, &error)) << error;
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0)
+        << exit.Describe() << " after " << took.count() << " ms with " << key << " held";
+    EXPECT_EQ(session.Stderr(), diagnostic);
+}
+
 TEST(TowerQuit, EscapeHeldDownEndsItOnce)
 {
     TowerSession session;
     ASSERT_NO_FATAL_FAILURE(StartOrFail(session));
     // Every pass until the quit message sees the key and tears down again;
     // the second and later teardowns must find nothing left to release.
-    auto start = std::chrono::steady_clock::now();
-    std::string error;
-    ASSERT_TRUE(session.Escape(true, &error)) << error;
-    e2e::Exit exit = session.Program().Wait(kQuitMs);
-    ASSERT_TRUE(session.Escape(false, &error)) << error;
-    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0)
-        << exit.Describe() << " after " << took.count() << " ms with Escape held";
-    EXPECT_EQ(session.Stderr(), "");
+    ASSERT_NO_FATAL_FAILURE(HoldKeyUntilItEnds(session, "Escape", ""));
 }
 
 // Caps Lock made a second Escape (setxkbmap -option caps:escape) while the
@@ -162,19 +170,12 @@ TEST(TowerQuit, EscapeOnARemappedKeyEndsIt)
         XFree(syms);
         ASSERT_EQ(sym, static_cast<KeySym>(XK_Escape)) << "setxkbmap did not remap Caps Lock";
 
-        auto start = std::chrono::steady_clock::now();
         // Held until the program ends: a poll cannot miss it.
-        ASSERT_TRUE(session.Key(std::to_string(kCapsLock), true, &error)) << error;
-        const e2e::Exit exit = session.Program().Wait(kQuitMs);
-        ASSERT_TRUE(session.Key(std::to_string(kCapsLock), false, &error)) << error;
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
-        EXPECT_TRUE(exit.exited && exit.byCode && exit.code == 0)
-            << exit.Describe() << " after " << took.count() << " ms";
-        EXPECT_EQ(session.Stderr(),
-                  rawKeys ? ""
-                          : "tower: no XInput 2.1 raw key events; reading the keyboard "
-                            "on every poll instead\n");
+        ASSERT_NO_FATAL_FAILURE(HoldKeyUntilItEnds(
+            session, std::to_string(kCapsLock),
+            rawKeys ? ""
+                    : "tower: no XInput 2.1 raw key events; reading the keyboard "
+                      "on every poll instead\n"));
     }
 }
 

@@ -174,10 +174,11 @@ Verdict JudgeFrame(const e2e::Screenshot &shot, const std::vector<Probe> &probes
     Verdict v;
     v.frame = frame;
     for (const Probe &p : probes) {
-        if (!towermodel::Settled(scene, p.x, p.row, kDepthGap)) {
+        std::vector<Hit> hits;
+        if (!towermodel::Settled(scene, p.x, p.row, kDepthGap, &hits)) {
             continue;
         }
-        const std::optional<Hit> hit = FrontAt(scene, p);
+        const std::optional<Hit> hit = towermodel::Front(hits);
         ++v.judged;
         v.onTower += hit ? 1 : 0;
         unsigned actual = shot.At(p.x, p.y);

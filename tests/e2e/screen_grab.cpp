@@ -1,6 +1,7 @@
 #include "screen_grab.h"
 
 #include <X11/Xutil.h>
+#include <algorithm>
 #include <png.h>
 
 namespace e2e {
@@ -90,6 +91,18 @@ bool LoadPng(const std::string &path, Screenshot *shot, std::string *error)
                           static_cast<unsigned>(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
     }
     return true;
+}
+
+bool AnyLit(const Screenshot &shot, int left, int width)
+{
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = left; x < std::min(left + width, shot.width); ++x) {
+            if (shot.At(x, y) != 0) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 } // namespace e2e

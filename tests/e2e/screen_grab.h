@@ -31,6 +31,10 @@ bool GrabScreen(Display *display, Screenshot *shot, std::string *error);
 // holds no picture of the screen.
 bool LoadPng(const std::string &path, Screenshot *shot, std::string *error);
 
+// Whether any pixel in width columns from left, on every row, is other than
+// black: the program has presented a frame there.
+bool AnyLit(const Screenshot &shot, int left = 0, int width = 1 << 30);
+
 } // namespace e2e
 
 #endif

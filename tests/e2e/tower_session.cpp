@@ -101,12 +101,8 @@ bool TowerSession::WaitForWaylandWindow(int timeoutMs, std::string *error)
             }
         } else {
             Screenshot shot;
-            if (Grab(&shot, &why)) {
-                for (unsigned p : shot.pixels) {
-                    if (p != 0) {
-                        return true;
-                    }
-                }
+            if (Grab(&shot, &why) && AnyLit(shot)) {
+                return true;
             }
         }
         program_.Wait(50);
@@ -161,6 +157,11 @@ bool TowerSession::Key(const std::string &key, bool down, std::string *error)
     if (Kind() == Desktop::kSway) {
         argv = {"wtype", down ? "-P" : "-p", key};
     }
+    return RunKeyTool(argv, error);
+}
+
+bool TowerSession::RunKeyTool(const std::vector<std::string> &argv, std::string *error)
+{
     Exit e = Run(argv, 5000, error);
     if (!(e.exited && e.byCode && e.code == 0)) {
         if (error->empty()) {
@@ -175,12 +176,7 @@ bool TowerSession::PressKey(const std::string &key, std::string *error)
 {
     // wtype's keyboard goes with it, so its press and release go together.
     if (Kind() == Desktop::kSway) {
-        Exit e = Run({"wtype", "-k", key}, 5000, error);
-        bool typed = e.exited && e.byCode && e.code == 0;
-        if (!typed && error->empty()) {
-            *error = "wtype: " + e.Describe();
-        }
-        return typed;
+        return RunKeyTool({"wtype", "-k", key}, error);
     }
     if (!Key(key, true, error)) {
         return false;

@@ -110,6 +110,9 @@ class TowerSession {
     bool StartProgram(const std::vector<std::string> &wrapper, int windowTimeoutMs,
                       std::string *error);
     bool WaitForWaylandWindow(int timeoutMs, std::string *error);
+    // xdotool or wtype with these arguments: false, with the reason in error
+    // when the tool gave none, unless it exits 0.
+    bool RunKeyTool(const std::vector<std::string> &argv, std::string *error);
 
     XServer server_;
     ChildProcess program_;

@@ -196,12 +196,8 @@ bool WaitForFirstLight(TowerSession &session, e2e::Screenshot *shot, std::string
         if (!session.Grab(shot, error)) {
             return false;
         }
-        for (int y = 0; y < shot->height; ++y) {
-            for (int x = left; x < std::min(left + width, shot->width); ++x) {
-                if (shot->At(x, y) != 0) {
-                    return true;
-                }
-            }
+        if (e2e::AnyLit(*shot, left, width)) {
+            return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -216,7 +212,7 @@ void ExpectScreenShowsTower(TowerSession &session, const std::vector<std::string
     std::vector<std::string> argv{TOWER_SCREEN_CHECK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     std::string error;
-    if (session.Kind() != Desktop::kXvfb && session.Kind() != Desktop::kOpenbox) {
+    if (e2e::IsCompositor(session.Kind())) {
         e2e::Screenshot shot;
         std::string png;
         ASSERT_TRUE(session.Grab(&shot, &error, &png)) << error;

@@ -104,6 +104,11 @@ bool IsWayland(Desktop desktop)
     return desktop == Desktop::kWestonWayland || desktop == Desktop::kSway;
 }
 
+bool IsCompositor(Desktop desktop)
+{
+    return desktop != Desktop::kXvfb && desktop != Desktop::kOpenbox;
+}
+
 // Wait at most timeoutMs for ready() to hold while the child runs.
 template <typename Ready>
 static bool WaitWhileRunning(ChildProcess &child, int timeoutMs, Ready ready)
@@ -416,7 +421,7 @@ std::vector<std::string> XServer::Env() const
     // An empty setting is none: on X the program must not find a compositor
     // it would run on instead.
     std::vector<std::string> env{DisplaySetting(), "WAYLAND_DISPLAY=" + wayland_};
-    if (desktop_ == Desktop::kWeston || IsWayland(desktop_)) {
+    if (IsCompositor(desktop_)) {
         env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/runtime");
     }
     if (desktop_ == Desktop::kWeston) {
@@ -430,7 +435,7 @@ std::vector<std::string> XServer::Env() const
 
 bool XServer::Grab(Screenshot *shot, std::string *error, std::string *png)
 {
-    if (desktop_ == Desktop::kXvfb || desktop_ == Desktop::kOpenbox) {
+    if (!IsCompositor(desktop_)) {
         return GrabScreen(display_, shot, error);
     }
     std::string shots = dir_ + "/shot" + std::to_string(++shots_);
@@ -474,7 +479,7 @@ void XServer::Stop()
     keyboard_.Kill();
     // weston and sway remove their Xwayland's lock file and socket only when
     // they are asked to quit.
-    if (desktop_ != Desktop::kXvfb && desktop_ != Desktop::kOpenbox) {
+    if (IsCompositor(desktop_)) {
         server_.Signal(SIGTERM);
         server_.Wait(2000);
     }

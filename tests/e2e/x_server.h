@@ -33,6 +33,11 @@ std::string DesktopName(Desktop desktop);
 // Whether the program talks Wayland on it, rather than X.
 bool IsWayland(Desktop desktop);
 
+// Whether a compositor runs it, natively or through its Xwayland: the screen
+// is then the compositor's screenshot rather than the root window, and the
+// compositor wants a runtime directory and asking to quit.
+bool IsCompositor(Desktop desktop);
+
 // The user sway runs as, since it refuses to run as root. The programs the
 // tests start still run as themselves: the compositor lets them in.
 constexpr int kSwayUser = 65534;

@@ -77,10 +77,10 @@ TEST_F(PixelScene, FramesMatchTheRayCastTower)
         std::vector<std::string> wrong;
         for (int y = 0; y < c.height; y += 3) {
             for (int x = 0; x < c.width; x += 3) {
-                if (!towermodel::Settled(scene, x, y, kDepthGap)) {
+                std::vector<towermodel::Hit> hits;
+                if (!towermodel::Settled(scene, x, y, kDepthGap, &hits)) {
                     continue;
                 }
-                const std::vector<towermodel::Hit> hits = scene.Cast(x + 0.5, y + 0.5);
                 const std::optional<towermodel::Hit> front = towermodel::Front(hits);
                 const towermodel::Rgb expected = front ? front->colour : towermodel::Rgb{0, 0, 0};
                 const double depth = front ? front->winZ : 1.0;
@@ -136,11 +136,11 @@ TEST_F(PixelScene, BaseShowsEachCornerColourNearThatCorner)
                     continue;
                 }
                 const double distance = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
-                if (distance >= best || !towermodel::Settled(scene, x, y, kDepthGap)) {
+                std::vector<towermodel::Hit> hits;
+                if (distance >= best || !towermodel::Settled(scene, x, y, kDepthGap, &hits)) {
                     continue;
                 }
-                const std::optional<towermodel::Hit> front =
-                    towermodel::Front(scene.Cast(x + 0.5, y + 0.5));
+                const std::optional<towermodel::Hit> front = towermodel::Front(hits);
                 if (front && front->level == 0 && Channel(front->colour, corner) > 0.6) {
                     best = distance;
                     bestX = x;
@@ -184,10 +184,10 @@ TEST_F(PixelScene, DepthTestKeepsTheNearestLevelNotTheLastDrawn)
         std::vector<Probe> probes;
         for (int y = 0; y < height; y += 2) {
             for (int x = 0; x < width; x += 2) {
-                if (!towermodel::Settled(scene, x, y, kDepthGap)) {
+                std::vector<towermodel::Hit> hits;
+                if (!towermodel::Settled(scene, x, y, kDepthGap, &hits)) {
                     continue;
                 }
-                const std::vector<towermodel::Hit> hits = scene.Cast(x + 0.5, y + 0.5);
                 const std::optional<towermodel::Hit> front = towermodel::Front(hits);
                 const std::optional<towermodel::Hit> last = towermodel::Last(hits);
                 if (!front || front->level == last->level) {

@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -55,9 +56,8 @@ TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
     const towermodel::Mat4 model =
         towermodel::Multiply(towermodel::Translation(0.0, kShiftY, kShiftZ),
                              towermodel::Rotation(kTipDegrees, 1.0, 0.0, 0.0));
-    const towermodel::Scene scene(
-        kWidth, kHeight,
-        towermodel::Perspective(45.0, static_cast<double>(kWidth) / kHeight, 0.2f, 255.0), {model});
+    const towermodel::Scene scene(kWidth, kHeight, towermodel::TowerProjection(kWidth, kHeight),
+                                  {model});
 
     // Near each corner (80% its own colour) the pixel shows that corner's
     // colour: the ray-cast blend within tolerance, and that channel on top.
@@ -68,8 +68,9 @@ TEST_F(PixelTriangle, CornersCentroidAndBackgroundUnderTheRealProjection)
         SCOPED_TRACE(names[corner]);
         const towermodel::Vec3 at = scene.Project(0, Blend(corner, 0.8));
         const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
-        ASSERT_TRUE(towermodel::Settled(scene, x, y, 0.0)) << "sample " << x << ", " << y;
-        const std::optional<towermodel::Hit> hit = towermodel::Front(scene.Cast(x + 0.5, y + 0.5));
+        std::vector<towermodel::Hit> hits;
+        ASSERT_TRUE(towermodel::Settled(scene, x, y, 0.0, &hits)) << "sample " << x << ", " << y;
+        const std::optional<towermodel::Hit> hit = towermodel::Front(hits);
         ASSERT_TRUE(hit.has_value());
         const towermodel::Rgb got = frame.ColourAt(x, y);
         EXPECT_TRUE(ColourNear(got, hit->colour, tolerance.colour)) << "at " << x << ", " << y;

@@ -235,9 +235,11 @@ std::optional<Hit> Last(const std::vector<Hit> &hits)
     return hits.back();
 }
 
-bool Settled(const Scene &scene, int x, int y, double minDepthGap)
+bool Settled(const Scene &scene, int x, int y, double minDepthGap, std::vector<Hit> *centreHits)
 {
-    const std::vector<Hit> centre = scene.Cast(x + 0.5, y + 0.5);
+    std::vector<Hit> ownHits;
+    std::vector<Hit> &centre = centreHits ? *centreHits : ownHits;
+    centre = scene.Cast(x + 0.5, y + 0.5);
     const std::optional<Hit> front = Front(centre);
     const std::optional<Hit> last = Last(centre);
     const int frontLevel = front ? front->level : -1;
@@ -249,6 +251,9 @@ bool Settled(const Scene &scene, int x, int y, double minDepthGap)
     }
     for (int dy = -1; dy <= 1; ++dy) {
         for (int dx = -1; dx <= 1; ++dx) {
+            if (dx == 0 && dy == 0) {
+                continue;
+            }
             const std::vector<Hit> near = scene.Cast(x + 0.5 + dx, y + 0.5 + dy);
             const std::optional<Hit> nearFront = Front(near);
             const std::optional<Hit> nearLast = Last(near);

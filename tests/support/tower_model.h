@@ -85,8 +85,10 @@ std::optional<Hit> Last(const std::vector<Hit> &hits);
 // Whether the verdict at pixel (x, y) leaves no room for rasterisation to
 // differ: the same front and last triangle at the pixel centre and one pixel
 // to every side, and the front one nearer than the next by at least
-// minDepthGap in window depth.
-bool Settled(const Scene &scene, int x, int y, double minDepthGap);
+// minDepthGap in window depth. centreHits, when given, receives the centre's
+// hits whatever the answer, so a caller need not cast that ray again.
+bool Settled(const Scene &scene, int x, int y, double minDepthGap,
+             std::vector<Hit> *centreHits = nullptr);
 
 } // namespace towermodel
 
